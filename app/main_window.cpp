@@ -1,0 +1,150 @@
+#include "main_window.h"
+
+#include "core/bounded_text.h"
+#include "core/presence_monitor.h"
+#include "core/shared_state.h"
+#include "core/talk_switch.h"
+#include "core/window_colouring.h"
+#include "hotkey/hotkey_dialog.h"
+#include "res/resource.h"
+
+namespace {
+
+constexpr int PICTURE_SIZE = 128;
+
+void CentreOnParent(HWND window) {
+    HWND parent = GetParent(window);
+    if (!parent) {
+        parent = GetDesktopWindow();
+    }
+    RECT parentRect;
+    RECT windowRect;
+    GetWindowRect(parent, &parentRect);
+    GetWindowRect(window, &windowRect);
+    const int parentWidth = parentRect.right - parentRect.left;
+    const int parentHeight = parentRect.bottom - parentRect.top;
+    const int width = windowRect.right - windowRect.left;
+    const int height = windowRect.bottom - windowRect.top;
+    SetWindowPos(window, HWND_TOP, parentRect.left + (parentWidth - width) / 2,
+                 parentRect.top + (parentHeight - height) / 2, 0, 0, SWP_NOSIZE);
+}
+
+HWND CreatePicture(HWND window, int id, const wchar_t* text, HBITMAP picture, POINT at,
+                   DWORD extraStyle) {
+    // No SS_NOTIFY: clicks on the picture fall through to the window.
+    HWND control = CreateWindowExW(0, L"STATIC", text,
+                                   WS_CHILD | WS_VISIBLE | SS_BITMAP | extraStyle, at.x,
+                                   at.y, PICTURE_SIZE, PICTURE_SIZE, window,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), g_hInstance,
+                                   nullptr);
+    SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture));
+    return control;
+}
+
+void ShowIndicator(bool on) {
+    g_indicatorOn = on ? 1 : 0;
+    // The OFF picture lies on top of the ON one: hiding it shows ON.
+    ShowWindow(g_offStatic, on ? SW_HIDE : SW_SHOW);
+}
+
+void Initialise(HWND window) {
+    CentreOnParent(window);
+    g_mainDlg.store(window);
+    EnsureBackgroundBrush();
+
+    // The picture sits a little above and left of the window's middle,
+    // measured on the outer frame.
+    RECT frame;
+    GetWindowRect(window, &frame);
+    const POINT at = {(frame.right - frame.left - PICTURE_SIZE) / 2 - 10,
+                      (frame.bottom - frame.top - PICTURE_SIZE) / 2 - 10};
+    // Overlapping siblings paint in an order the system does not promise, so
+    // the ON picture clips itself against the OFF picture kept above it.
+    CreatePicture(window, IDC_IMAGE_ON, L"ON", g_onImage, at, WS_CLIPSIBLINGS);
+    g_offStatic = CreatePicture(window, IDC_IMAGE_OFF, L"OFF", g_offImage, at, 0);
+    SetWindowPos(g_offStatic, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    g_indicatorOn = 0;
+
+    CreateThread(nullptr, 0, MonitorThreadProc, nullptr, 0, nullptr);
+}
+
+void ShowAppliedHotkey(HWND window) {
+    HWND label = GetDlgItem(window, IDC_HOTKEY_LABEL);
+    if (!label) {
+        return;
+    }
+    wchar_t text[WINDOW_TEXT_CHARS];
+    FormatText(text, L"hotkey-> %ls", g_hotkeyName);
+    SetWindowTextW(label, text);
+}
+
+} // namespace
+
+INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        Initialise(window);
+        return TRUE;
+
+    case WM_CLOSE:
+        DestroyWindow(window);
+        return TRUE;
+
+    case WM_DESTROY:
+        g_mainDlg.store(nullptr);
+        PostQuitMessage(0);
+        return TRUE;
+
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+        case IDCANCEL:
+            // Enter and Escape must never close the window.
+            return TRUE;
+        case IDC_SET_HOTKEY:
+            DialogBoxParamW(g_hInstance, MAKEINTRESOURCEW(IDD_HOTKEY), window, HotkeyDlgProc, 0);
+            return FALSE;
+        default:
+            return FALSE;
+        }
+
+    case WM_LBUTTONDOWN:
+        // Already on through the hotkey: the mouse adds nothing.
+        if (!g_indicatorOn) {
+            SetTalking(true);
+        }
+        return TRUE;
+
+    case WM_LBUTTONUP:
+        // A release always ends with the indicator OFF, even when no stop
+        // could be sent (the target is gone, or the talk state was cleared).
+        if (g_indicatorOn && !SetTalking(false)) {
+            ShowIndicator(false);
+        }
+        return TRUE;
+
+    case WM_TALK_STARTED:
+        ShowIndicator(true);
+        return 0;
+
+    case WM_TALK_STOPPED:
+        ShowIndicator(false);
+        return 0;
+
+    case WM_HOTKEY_APPLIED:
+        ShowAppliedHotkey(window);
+        return 0;
+
+    case WM_CHECK_TARGET:
+        CheckTargetPresence(window);
+        return 0;
+
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSTATIC:
+        return ColourDialogPart(message, reinterpret_cast<HDC>(wParam));
+
+    default:
+        (void)lParam;
+        return FALSE;
+    }
+}

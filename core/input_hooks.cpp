@@ -1,0 +1,86 @@
+#include "input_hooks.h"
+
+#include "event_relay.h"
+#include "shared_state.h"
+
+// Windows silently drops a low-level hook that is slow to return, so the
+// procedures below only compare, store one word and post one message. The
+// talk command itself goes out from the relay thread.
+
+namespace {
+
+void OnHotkeyInput(uint32_t hotkeyCode, bool released) {
+    if (released && g_hotkeyDlg) {
+        PostMessageW(g_hotkeyDlg, WM_INPUT_RELEASED, 0, static_cast<LPARAM>(hotkeyCode));
+    }
+    if (hotkeyCode == g_hotkey) {
+        g_pendingEvent.store(released ? PENDING_RELEASED : PENDING_PRESSED);
+    }
+}
+
+} // namespace
+
+uint32_t XButtonHotkeyCode(DWORD mouseData) {
+    return static_cast<uint16_t>(HOTKEY_XBUTTON_BASE + HIWORD(mouseData));
+}
+
+// Injected events are deliberately not filtered: synthesised input (remote
+// desktops, macro pads, accessibility tools) must talk like a real key.
+LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) noexcept {
+    if (code == HC_ACTION) {
+        const auto* event = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+        switch (wParam) {
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN:
+            OnHotkeyInput(event->vkCode, false);
+            break;
+        case WM_KEYUP:
+        case WM_SYSKEYUP:
+            OnHotkeyInput(event->vkCode, true);
+            break;
+        default:
+            break;
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam) noexcept {
+    if (code == HC_ACTION) {
+        const auto* event = reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam);
+        switch (wParam) {
+        case WM_MBUTTONDOWN:
+            OnHotkeyInput(HOTKEY_MIDDLE_BUTTON, false);
+            break;
+        case WM_MBUTTONUP:
+            OnHotkeyInput(HOTKEY_MIDDLE_BUTTON, true);
+            break;
+        case WM_XBUTTONDOWN:
+            OnHotkeyInput(XButtonHotkeyCode(event->mouseData), false);
+            break;
+        case WM_XBUTTONUP:
+            OnHotkeyInput(XButtonHotkeyCode(event->mouseData), true);
+            break;
+        default:
+            break;
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void InstallInputHooks() {
+    g_keyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, KeyboardHookProc, nullptr, 0);
+    g_mouseHook = SetWindowsHookExW(WH_MOUSE_LL, MouseHookProc, nullptr, 0);
+    CreateThread(nullptr, 0, RelayThreadProc, nullptr, 0, nullptr);
+}
+
+void RemoveInputHooks() {
+    if (g_keyboardHook) {
+        UnhookWindowsHookEx(g_keyboardHook);
+        g_keyboardHook = nullptr;
+    }
+    if (g_mouseHook) {
+        UnhookWindowsHookEx(g_mouseHook);
+        g_mouseHook = nullptr;
+    }
+}

@@ -1,0 +1,18 @@
+// System-wide low-level keyboard and mouse hooks that watch for the hotkey.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) noexcept;
+LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam) noexcept;
+
+// Hotkey code of an X button event: 300 plus the button number in the high
+// word of mouseData, summed in 16 bits.
+uint32_t XButtonHotkeyCode(DWORD mouseData);
+
+// Installs both hooks on the calling thread, which must pump messages, and
+// starts the relay thread.
+void InstallInputHooks();
+void RemoveInputHooks();

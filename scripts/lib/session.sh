@@ -1,0 +1,83 @@
+# Shared by the project's scripts: installs what is missing, builds, and runs
+# a private X display with its own Wine prefix. Source it; do not run it.
+
+VORREL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+VORREL_BUILD=${VORREL_BUILD:-$VORREL_ROOT/build}
+VORREL_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
+    xvfb xauth googletest imagemagick fonts-wine)
+
+_vorrel_pids=()
+
+vorrel_log() { printf '== %s\n' "$*" >&2; }
+
+vorrel_install_packages() {
+    local missing=()
+    for package in "${VORREL_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+            missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    vorrel_log "installing ${missing[*]}"
+    local sudo=
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+vorrel_build() {
+    vorrel_log "building in $VORREL_BUILD"
+    cmake --preset mingw -B "$VORREL_BUILD" >/dev/null
+    cmake --build "$VORREL_BUILD" -j "$(nproc)"
+}
+
+# Starts Xvfb (unless a display is given) and a persistent wineserver for the
+# prefix inside the build folder; both are stopped by vorrel_stop_session.
+vorrel_start_session() {
+    local want_own_display=${1:-own}
+    export WINEPREFIX=$VORREL_BUILD/wineprefix
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+    trap vorrel_stop_session EXIT
+    trap 'exit 130' INT TERM
+
+    if [ "$want_own_display" = own ]; then
+        local fifo
+        fifo=$(mktemp -u)
+        mkfifo "$fifo"
+        Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+        _vorrel_pids+=($!)
+        local number
+        read -r -t 20 number <"$fifo" || { vorrel_log "Xvfb did not start"; rm -f "$fifo"; return 1; }
+        rm -f "$fifo"
+        export DISPLAY=:$number
+        vorrel_log "virtual display $DISPLAY"
+    fi
+
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        vorrel_log "booting a new Wine prefix in $WINEPREFIX"
+        wineboot -i >/dev/null 2>&1
+        wineserver -w
+        # Let Wine draw the caption bars itself: the virtual display has no window manager.
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+        wineserver -w
+    fi
+    # One server for the whole session, so that each test starts in about a second.
+    wineserver -f -p >/dev/null 2>&1 &
+    _vorrel_pids+=($!)
+    # Start Wine's own services now, detached from our output: started by the
+    # first test, they would hold ctest's output pipe open for ever.
+    wine wineboot >/dev/null 2>&1 </dev/null
+}
+
+vorrel_stop_session() {
+    local pid
+    for ((i = ${#_vorrel_pids[@]} - 1; i >= 0; i--)); do
+        pid=${_vorrel_pids[i]}
+        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    done
+    _vorrel_pids=()
+}
+
+# Remembers a process started by the caller so that the session stops it too.
+vorrel_track_pid() { _vorrel_pids+=("$1"); }

@@ -1,0 +1,205 @@
+// The hook procedures fed with synthetic event records, no hooks installed.
+#include "core/input_hooks.h"
+#include "core/shared_state.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+constexpr int32_t NONE = PENDING_NONE;
+constexpr int32_t PRESSED = PENDING_PRESSED;
+constexpr int32_t RELEASED = PENDING_RELEASED;
+
+class HookProcedures : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        g_hotkey = HOTKEY_INITIAL;
+        g_pendingEvent.store(NONE);
+        g_hotkeyDlg = nullptr;
+    }
+    void TearDown() override {
+        if (g_hotkeyDlg) {
+            DestroyWindow(g_hotkeyDlg);
+        }
+        g_hotkeyDlg = nullptr;
+        g_hotkey = HOTKEY_INITIAL;
+        g_pendingEvent.store(NONE);
+    }
+
+    static LRESULT Key(WPARAM message, DWORD vk, int code = HC_ACTION) {
+        KBDLLHOOKSTRUCT event = {};
+        event.vkCode = vk;
+        event.scanCode = MapVirtualKeyW(vk, MAPVK_VK_TO_VSC);
+        event.flags = LLKHF_INJECTED;
+        return KeyboardHookProc(code, message, reinterpret_cast<LPARAM>(&event));
+    }
+    static LRESULT Mouse(WPARAM message, WORD xButton = 0, int code = HC_ACTION) {
+        MSLLHOOKSTRUCT event = {};
+        event.mouseData = static_cast<DWORD>(xButton) << 16;
+        event.flags = LLMHF_INJECTED;
+        return MouseHookProc(code, message, reinterpret_cast<LPARAM>(&event));
+    }
+
+    // Stands in for the selection window: a message-only window whose queue
+    // collects what the hooks post.
+    void OpenFakeSelectionWindow() {
+        g_hotkeyDlg = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                      nullptr, nullptr);
+        ASSERT_NE(g_hotkeyDlg, nullptr);
+    }
+    std::vector<LPARAM> TakePostedReleases() {
+        std::vector<LPARAM> codes;
+        MSG message;
+        while (PeekMessageW(&message, g_hotkeyDlg, WM_INPUT_RELEASED, WM_INPUT_RELEASED,
+                            PM_REMOVE)) {
+            codes.push_back(message.lParam);
+        }
+        return codes;
+    }
+};
+
+struct KeyCase {
+    const char* what;
+    uint32_t hotkey;
+    WPARAM message;
+    DWORD vk;
+    int32_t expected;
+};
+
+TEST_F(HookProcedures, KeyboardEventsStoreOnlyHotkeyPressesAndReleases) {
+    const KeyCase cases[] = {
+        {"hotkey down", VK_F12, WM_KEYDOWN, VK_F12, PRESSED},
+        {"hotkey up", VK_F12, WM_KEYUP, VK_F12, RELEASED},
+        {"hotkey down with Alt held", VK_F12, WM_SYSKEYDOWN, VK_F12, PRESSED},
+        {"hotkey up with Alt held", VK_F12, WM_SYSKEYUP, VK_F12, RELEASED},
+        {"other key down", VK_F12, WM_KEYDOWN, VK_F11, NONE},
+        {"other key up", VK_F12, WM_KEYUP, 'A', NONE},
+        {"changed hotkey down", VK_F9, WM_KEYDOWN, VK_F9, PRESSED},
+        {"old hotkey after a change", VK_F9, WM_KEYUP, VK_F12, NONE},
+        {"unknown keyboard message", VK_F12, WM_CHAR, VK_F12, NONE},
+        {"keyboard never matches a middle-button hotkey", HOTKEY_MIDDLE_BUTTON, WM_KEYDOWN,
+         HOTKEY_MIDDLE_BUTTON & 0xFF, NONE},
+        {"keyboard never matches an X-button hotkey", 301, WM_KEYDOWN, 301 & 0xFF, NONE},
+    };
+    for (const KeyCase& c : cases) {
+        g_hotkey = c.hotkey;
+        g_pendingEvent.store(NONE);
+        Key(c.message, c.vk);
+        EXPECT_EQ(g_pendingEvent.load(), c.expected) << c.what;
+    }
+}
+
+struct MouseCase {
+    const char* what;
+    uint32_t hotkey;
+    WPARAM message;
+    WORD xButton;
+    int32_t expected;
+};
+
+TEST_F(HookProcedures, MouseEventsStoreOnlyHotkeyButtons) {
+    const MouseCase cases[] = {
+        {"middle down", HOTKEY_MIDDLE_BUTTON, WM_MBUTTONDOWN, 0, PRESSED},
+        {"middle up", HOTKEY_MIDDLE_BUTTON, WM_MBUTTONUP, 0, RELEASED},
+        {"X2 down", 302, WM_XBUTTONDOWN, XBUTTON2, PRESSED},
+        {"X2 up", 302, WM_XBUTTONUP, XBUTTON2, RELEASED},
+        {"X1 while X2 is the hotkey", 302, WM_XBUTTONDOWN, XBUTTON1, NONE},
+        {"X1 down", 301, WM_XBUTTONDOWN, XBUTTON1, PRESSED},
+        {"middle while an X button is the hotkey", 301, WM_MBUTTONDOWN, 0, NONE},
+        {"X button while the middle is the hotkey", HOTKEY_MIDDLE_BUTTON, WM_XBUTTONDOWN, 3,
+         NONE},
+        // 300 + 0xFFFF wraps to 299 in 16 bits.
+        {"X button number wraps", 299, WM_XBUTTONDOWN, 0xFFFF, PRESSED},
+        {"X button 200 reaches the middle code", HOTKEY_MIDDLE_BUTTON, WM_XBUTTONUP, 200,
+         RELEASED},
+        {"mouse never matches a keyboard hotkey", VK_F12, WM_MBUTTONDOWN, 0, NONE},
+    };
+    for (const MouseCase& c : cases) {
+        g_hotkey = c.hotkey;
+        g_pendingEvent.store(NONE);
+        Mouse(c.message, c.xButton);
+        EXPECT_EQ(g_pendingEvent.load(), c.expected) << c.what;
+    }
+}
+
+TEST_F(HookProcedures, LeftRightWheelAndMovesNeverCount) {
+    OpenFakeSelectionWindow();
+    const WPARAM messages[] = {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP,
+                               WM_LBUTTONDBLCLK, WM_MOUSEWHEEL, WM_MOUSEHWHEEL, WM_MOUSEMOVE};
+    // Whatever the hotkey, including codes a left or right button might be mistaken for.
+    const uint32_t hotkeys[] = {VK_LBUTTON, VK_RBUTTON, HOTKEY_MIDDLE_BUTTON, 301, 0};
+    for (uint32_t hotkey : hotkeys) {
+        g_hotkey = hotkey;
+        for (WPARAM message : messages) {
+            Mouse(message, XBUTTON1);
+            EXPECT_EQ(g_pendingEvent.load(), NONE) << "message " << message;
+        }
+    }
+    EXPECT_TRUE(TakePostedReleases().empty());
+}
+
+TEST_F(HookProcedures, OnlyActionCodesAreLookedAt) {
+    OpenFakeSelectionWindow();
+    g_hotkey = VK_F12;
+    for (int code : {HC_NOREMOVE, -1, 1}) {
+        Key(WM_KEYDOWN, VK_F12, code);
+        Key(WM_KEYUP, VK_F12, code);
+        EXPECT_EQ(g_pendingEvent.load(), NONE) << "keyboard code " << code;
+    }
+    g_hotkey = HOTKEY_MIDDLE_BUTTON;
+    for (int code : {HC_NOREMOVE, -1, 1}) {
+        Mouse(WM_MBUTTONUP, 0, code);
+        EXPECT_EQ(g_pendingEvent.load(), NONE) << "mouse code " << code;
+    }
+    EXPECT_TRUE(TakePostedReleases().empty());
+}
+
+TEST_F(HookProcedures, EveryReleaseIsPostedToAnOpenSelectionWindow) {
+    OpenFakeSelectionWindow();
+    g_hotkey = VK_F12;
+    Key(WM_KEYDOWN, 'A');
+    Key(WM_KEYUP, 'A');
+    Key(WM_SYSKEYUP, VK_MENU);
+    Key(WM_KEYUP, VK_ESCAPE);
+    Mouse(WM_MBUTTONDOWN);
+    Mouse(WM_MBUTTONUP);
+    Mouse(WM_XBUTTONUP, XBUTTON1);
+    Mouse(WM_XBUTTONUP, XBUTTON2);
+    Key(WM_KEYUP, VK_F12);
+    const std::vector<LPARAM> expected = {'A', VK_MENU, VK_ESCAPE, 500, 301, 302, VK_F12};
+    EXPECT_EQ(TakePostedReleases(), expected);
+    // The active hotkey keeps working while the window is open.
+    EXPECT_EQ(g_pendingEvent.load(), RELEASED);
+}
+
+TEST_F(HookProcedures, NothingIsPostedWhileNoSelectionWindowIsOpen) {
+    HWND probe = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                 nullptr, nullptr);
+    Key(WM_KEYUP, 'A');
+    Mouse(WM_MBUTTONUP);
+    MSG message;
+    EXPECT_FALSE(PeekMessageW(&message, nullptr, WM_INPUT_RELEASED, WM_INPUT_RELEASED, PM_REMOVE));
+    DestroyWindow(probe);
+}
+
+TEST_F(HookProcedures, LaterEventOverwritesAnUntakenOne) {
+    Key(WM_KEYDOWN, VK_F12);
+    Key(WM_KEYUP, VK_F12);
+    EXPECT_EQ(g_pendingEvent.load(), RELEASED);
+    Key(WM_KEYDOWN, VK_F12);
+    EXPECT_EQ(g_pendingEvent.load(), PRESSED);
+}
+
+TEST(SharedState, FreshStartHasF12AndSilence) {
+    EXPECT_EQ(g_hotkey, static_cast<uint32_t>(VK_F12));
+    EXPECT_EQ(g_pendingHotkey, static_cast<uint32_t>(VK_F12));
+    EXPECT_STREQ(g_hotkeyName, L"F12");
+    EXPECT_FALSE(g_talking.load());
+    EXPECT_EQ(g_pendingEvent.load(), 0);
+    EXPECT_EQ(g_indicatorOn, 0);
+    EXPECT_TRUE(g_warningBlink);
+}
+
+} // namespace

@@ -1,0 +1,147 @@
+// A stand-in for the voice changer: a top-level window with the target's class
+// and title that logs every WM_COPYDATA it receives.
+//
+//   stand_in_voice_changer.exe [--log FILE] [--delay-ms N] [--hang-from K]
+//
+// Each message appends one line to FILE:
+//   id=<dwData> bytes=<cbData> hex=<bytes as hex> qpc=<QueryPerformanceCounter at receipt>
+// --delay-ms N makes every handler take N ms; --hang-from K makes the K-th
+// message (counting from 1) and all later ones never return.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <cstdlib>
+
+namespace {
+
+HANDLE g_log = INVALID_HANDLE_VALUE;
+DWORD g_delayMs = 0;
+unsigned long g_hangFrom = 0;
+unsigned long g_received = 0;
+bool g_talkingShown = false;
+
+void AppendLog(const COPYDATASTRUCT* data) {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    if (g_log == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    char hex[2 * 64 + 1] = "";
+    const auto* bytes = static_cast<const unsigned char*>(data->lpData);
+    const DWORD shown = data->cbData < 64 ? data->cbData : 64;
+    for (DWORD i = 0; i < shown && bytes; ++i) {
+        std::snprintf(hex + 2 * i, 3, "%02X", bytes[i]);
+    }
+    char line[256];
+    const int length = std::snprintf(line, sizeof line, "id=%llu bytes=%lu hex=%s qpc=%lld\n",
+                                     static_cast<unsigned long long>(data->dwData),
+                                     static_cast<unsigned long>(data->cbData), hex[0] ? hex : "-",
+                                     static_cast<long long>(now.QuadPart));
+    DWORD written = 0;
+    WriteFile(g_log, line, static_cast<DWORD>(length), &written, nullptr);
+}
+
+bool IsTalkCommand(const COPYDATASTRUCT* data, char state) {
+    const auto* bytes = static_cast<const char*>(data->lpData);
+    return data->dwData == 42 && data->cbData == 3 && bytes && bytes[0] == '2' &&
+           bytes[1] == '|' && bytes[2] == state;
+}
+
+void Paint(HWND window) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    RECT client;
+    GetClientRect(window, &client);
+    const COLORREF fill = g_talkingShown ? RGB(200, 40, 40) : RGB(60, 60, 60);
+    HBRUSH brush = CreateSolidBrush(fill);
+    FillRect(dc, &client, brush);
+    DeleteObject(brush);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(255, 255, 255));
+    wchar_t text[128];
+    std::swprintf(text, 128, L"%ls\n%lu commands received",
+                  g_talkingShown ? L"TRANSMITTING" : L"silent", g_received);
+    DrawTextW(dc, text, -1, &client, DT_CENTER | DT_WORDBREAK);
+    EndPaint(window, &paint);
+}
+
+LRESULT CALLBACK StandInWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COPYDATA: {
+        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        ++g_received;
+        AppendLog(data);
+        if (IsTalkCommand(data, '1')) {
+            g_talkingShown = true;
+        } else if (IsTalkCommand(data, '0')) {
+            g_talkingShown = false;
+        }
+        InvalidateRect(window, nullptr, FALSE);
+        if (g_hangFrom != 0 && g_received >= g_hangFrom) {
+            for (;;) {
+                Sleep(1000);
+            }
+        }
+        if (g_delayMs) {
+            Sleep(g_delayMs);
+        }
+        return TRUE;
+    }
+    case WM_PAINT:
+        Paint(window);
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+void ParseArguments() {
+    int count = 0;
+    wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 1; args && i + 1 < count; i += 2) {
+        if (std::wcscmp(args[i], L"--log") == 0) {
+            g_log = CreateFileW(args[i + 1], FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        } else if (std::wcscmp(args[i], L"--delay-ms") == 0) {
+            g_delayMs = static_cast<DWORD>(std::wcstoul(args[i + 1], nullptr, 10));
+        } else if (std::wcscmp(args[i], L"--hang-from") == 0) {
+            g_hangFrom = std::wcstoul(args[i + 1], nullptr, 10);
+        }
+    }
+    LocalFree(args);
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    ParseArguments();
+
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = StandInWndProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+    windowClass.lpszClassName = L"PELORINVOICECHANGER";
+    RegisterClassExW(&windowClass);
+
+    HWND window = CreateWindowExW(0, L"PELORINVOICECHANGER", L"Pelorin Voice Changer",
+                                  WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 40, 40, 260, 120,
+                                  nullptr, nullptr, instance, nullptr);
+    if (!window) {
+        return 1;
+    }
+    // Never take the focus from the window under test.
+    ShowWindow(window, SW_SHOWNOACTIVATE);
+
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return 0;
+}
