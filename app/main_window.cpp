@@ -64,6 +64,9 @@ void Initialise(HWND window) {
     g_offStatic = CreatePicture(window, IDC_IMAGE_OFF, L"OFF", g_offImage, at, 0);
     SetWindowPos(g_offStatic, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     g_indicatorOn = 0;
+    // Enter presses "Set hotkey" even where the dialog manager does not make
+    // a focused push button the default by itself.
+    SendMessageW(window, DM_SETDEFID, IDC_SET_HOTKEY, 0);
 
     CreateThread(nullptr, 0, MonitorThreadProc, nullptr, 0, nullptr);
 }

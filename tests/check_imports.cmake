@@ -1,0 +1,22 @@
+cmake_minimum_required(VERSION 3.21)
+# Fails unless EXE imports only DLLs that every Windows system has, i.e. the
+# C++ runtime and thread library were linked in statically.
+#   cmake -DOBJDUMP=... -DEXE=... -P check_imports.cmake
+execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
+if(failed)
+    message(FATAL_ERROR "cannot read the import table of ${EXE}")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\n]+" lines "${dump}")
+if(NOT lines)
+    message(FATAL_ERROR "no imports found in ${EXE}")
+endif()
+set(system_dlls kernel32.dll user32.dll gdi32.dll msvcrt.dll advapi32.dll shell32.dll)
+foreach(line IN LISTS lines)
+    string(REPLACE "DLL Name: " "" dll "${line}")
+    string(STRIP "${dll}" dll)
+    string(TOLOWER "${dll}" dll)
+    if(NOT dll IN_LIST system_dlls)
+        message(SEND_ERROR "${EXE} needs ${dll}, which is not part of Windows")
+    endif()
+    message(STATUS "imports ${dll}")
+endforeach()

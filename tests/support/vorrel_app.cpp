@@ -1,0 +1,153 @@
+#include "vorrel_app.h"
+
+#include "res/resource.h"
+
+#include <cstdlib>
+
+namespace test_support {
+
+bool VorrelApp::Start(const std::wstring& arguments) {
+    mainWindow_ = nullptr;
+    if (!process_.Start(SiblingExecutable(L"vorrel.exe"), arguments)) {
+        return false;
+    }
+    const DWORD processId = process_.Id();
+    return WaitUntil(
+        [&] {
+            HWND window = nullptr;
+            while ((window = FindWindowExW(nullptr, window, L"#32770", MAIN_WINDOW_CAPTION))) {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(window, &owner);
+                if (owner == processId && IsWindowVisible(window)) {
+                    mainWindow_ = window;
+                    return true;
+                }
+            }
+            return false;
+        },
+        15000);
+}
+
+HWND VorrelApp::Control(int id) const {
+    return GetDlgItem(mainWindow_, id);
+}
+
+std::wstring VorrelApp::ControlText(int id) const {
+    wchar_t text[1024] = L"";
+    SendMessageTimeoutW(Control(id), WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text),
+                        SMTO_ABORTIFHUNG, 5000, nullptr);
+    return text;
+}
+
+bool VorrelApp::OffPictureVisible() const {
+    return IsWindowVisible(Control(IDC_IMAGE_OFF)) != FALSE;
+}
+
+HWND VorrelApp::SelectionWindow() const {
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, L"#32770", nullptr))) {
+        if (window != mainWindow_ && GetWindow(window, GW_OWNER) == mainWindow_ &&
+            IsWindowVisible(window)) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+POINT VorrelApp::PictureCentre() const {
+    RECT picture;
+    GetWindowRect(Control(IDC_IMAGE_ON), &picture);
+    return {(picture.left + picture.right) / 2, (picture.top + picture.bottom) / 2};
+}
+
+bool VorrelApp::Focus() const {
+    return WaitUntil(
+        [&] {
+            SetForegroundWindow(mainWindow_);
+            return GetForegroundWindow() == mainWindow_;
+        },
+        5000);
+}
+
+long VorrelApp::Close(DWORD timeoutMs) {
+    PostMessageW(mainWindow_, WM_CLOSE, 0, 0);
+    return process_.WaitForExit(timeoutMs);
+}
+
+ScreenPixels CaptureScreen(const RECT& area) {
+    ScreenPixels image;
+    image.width = area.right - area.left;
+    image.height = area.bottom - area.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = image.width;
+    info.bmiHeader.biHeight = -image.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, image.width, image.height, screen, area.left, area.top, SRCCOPY);
+    GdiFlush();
+    const auto* pixels = static_cast<const BYTE*>(bits);
+    for (int i = 0; i < image.width * image.height; ++i) {
+        image.pixels.push_back(RGB(pixels[4 * i + 2], pixels[4 * i + 1], pixels[4 * i]));
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return image;
+}
+
+ScreenPixels LoadProgramBitmap(int resourceId) {
+    ScreenPixels image;
+    HMODULE module = LoadLibraryExW(SiblingExecutable(L"vorrel.exe").c_str(), nullptr,
+                                    LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC found = module ? FindResourceW(module, MAKEINTRESOURCEW(resourceId), RT_BITMAP) : nullptr;
+    HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+    const auto* header = loaded ? static_cast<const BITMAPINFOHEADER*>(LockResource(loaded)) : nullptr;
+    if (header && header->biBitCount == 24) {
+        image.width = header->biWidth;
+        image.height = std::abs(header->biHeight);
+        const bool bottomUp = header->biHeight > 0;
+        const auto* bits = reinterpret_cast<const BYTE*>(header) + header->biSize;
+        const int stride = (image.width * 3 + 3) & ~3;
+        for (int y = 0; y < image.height; ++y) {
+            const BYTE* row = bits + static_cast<size_t>(bottomUp ? image.height - 1 - y : y) * stride;
+            for (int x = 0; x < image.width; ++x) {
+                image.pixels.push_back(RGB(row[3 * x + 2], row[3 * x + 1], row[3 * x]));
+            }
+        }
+    }
+    if (module) {
+        FreeLibrary(module);
+    }
+    return image;
+}
+
+double ImageDistance(const ScreenPixels& a, const ScreenPixels& b) {
+    if (a.pixels.size() != b.pixels.size() || a.pixels.empty()) {
+        return 1e9;
+    }
+    double total = 0;
+    for (size_t i = 0; i < a.pixels.size(); ++i) {
+        total += std::abs(GetRValue(a.pixels[i]) - GetRValue(b.pixels[i])) +
+                 std::abs(GetGValue(a.pixels[i]) - GetGValue(b.pixels[i])) +
+                 std::abs(GetBValue(a.pixels[i]) - GetBValue(b.pixels[i]));
+    }
+    return total / (3.0 * a.pixels.size());
+}
+
+void PressLeftAt(POINT at) {
+    MoveCursorTo(at.x, at.y);
+    SendMouseButton(MOUSEEVENTF_LEFTDOWN);
+}
+
+void ReleaseLeft() {
+    SendMouseButton(MOUSEEVENTF_LEFTUP);
+}
+
+} // namespace test_support

@@ -1,0 +1,63 @@
+// The real program, started as its own process and looked at from outside.
+#pragma once
+
+#include "test_support.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace test_support {
+
+constexpr wchar_t MAIN_WINDOW_CAPTION[] = L"Vorrel v0.4 (Pelorin Pulgin)";
+
+class VorrelApp {
+  public:
+    // Starts vorrel.exe and waits until its main window is visible.
+    bool Start(const std::wstring& arguments = L"");
+    HWND MainWindow() const {
+        return mainWindow_;
+    }
+    HWND Control(int id) const;
+    std::wstring ControlText(int id) const;
+    bool OffPictureVisible() const;
+    // The owned, enabled selection window, or null when none is open.
+    HWND SelectionWindow() const;
+    // Screen coordinates of the picture's centre.
+    POINT PictureCentre() const;
+    // Brings the main window to the front so that it gets the keys.
+    bool Focus() const;
+    // Closes the window as the close box does; returns the exit code or -1.
+    long Close(DWORD timeoutMs = 10000);
+    ChildProcess& Process() {
+        return process_;
+    }
+
+  private:
+    ChildProcess process_;
+    HWND mainWindow_ = nullptr;
+};
+
+// Pixels of the screen, 24-bit, top row first.
+struct ScreenPixels {
+    int width = 0;
+    int height = 0;
+    std::vector<COLORREF> pixels;
+    COLORREF At(int x, int y) const {
+        return pixels[static_cast<size_t>(y) * width + x];
+    }
+};
+ScreenPixels CaptureScreen(const RECT& area);
+
+// A 24-bit bitmap resource of vorrel.exe, read without loading the program.
+ScreenPixels LoadProgramBitmap(int resourceId);
+
+// Mean absolute difference per channel between two equal-sized images.
+double ImageDistance(const ScreenPixels& a, const ScreenPixels& b);
+
+// Left button press and release at a screen point.
+void PressLeftAt(POINT at);
+void ReleaseLeft();
+
+} // namespace test_support
