@@ -74,7 +74,8 @@ vorrel_stop_session() {
     local pid
     for ((i = ${#_vorrel_pids[@]} - 1; i >= 0; i--)); do
         pid=${_vorrel_pids[i]}
-        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+        # SIGINT makes wineserver end its clients too (SIGTERM leaves them running).
+        kill -INT "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
     done
     _vorrel_pids=()
 }

@@ -1,0 +1,146 @@
+// The scripted session behind the run command on a machine without a
+// display: drives the real program against the stand-in, saves screenshots
+// and prints what the stand-in received.
+//
+//   headless_demo.exe <output folder>
+#include "res/resource.h"
+#include "vorrel_app.h"
+
+#include <cstdio>
+#include <string>
+
+using namespace test_support;
+
+namespace {
+
+std::wstring g_outputFolder;
+int g_checks = 0;
+int g_failures = 0;
+
+void Check(bool condition, const char* what) {
+    std::printf("%s %s\n", condition ? "  ok  " : "  FAIL", what);
+    ++g_checks;
+    if (!condition) {
+        ++g_failures;
+    }
+}
+
+void SaveBitmap(const ScreenPixels& image, const std::wstring& path) {
+    const int stride = (image.width * 3 + 3) & ~3;
+    BITMAPFILEHEADER file = {};
+    BITMAPINFOHEADER info = {};
+    info.biSize = sizeof info;
+    info.biWidth = image.width;
+    info.biHeight = image.height; // bottom-up
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biSizeImage = static_cast<DWORD>(stride * image.height);
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + info.biSizeImage;
+    std::string pixels(info.biSizeImage, '\0');
+    for (int y = 0; y < image.height; ++y) {
+        char* row = &pixels[static_cast<size_t>(image.height - 1 - y) * stride];
+        for (int x = 0; x < image.width; ++x) {
+            const COLORREF c = image.At(x, y);
+            row[3 * x] = static_cast<char>(GetBValue(c));
+            row[3 * x + 1] = static_cast<char>(GetGValue(c));
+            row[3 * x + 2] = static_cast<char>(GetRValue(c));
+        }
+    }
+    HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(out, &file, sizeof file, &written, nullptr);
+    WriteFile(out, &info, sizeof info, &written, nullptr);
+    WriteFile(out, pixels.data(), info.biSizeImage, &written, nullptr);
+    CloseHandle(out);
+}
+
+void Screenshot(HWND window, const wchar_t* name) {
+    PumpMessagesFor(300); // let the window finish painting
+    RECT frame;
+    GetWindowRect(window, &frame);
+    SaveBitmap(CaptureScreen(frame), g_outputFolder + L"\\" + name + L".bmp");
+    std::printf("  shot  %ls\n", name);
+}
+
+POINT CentreOf(HWND control) {
+    RECT rect;
+    GetWindowRect(control, &rect);
+    return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    g_outputFolder = argc > 1 ? argv[1] : L".";
+    CreateDirectoryW(g_outputFolder.c_str(), nullptr);
+
+    std::printf("1. start the program, with no voice changer running\n");
+    VorrelApp app;
+    Check(app.Start(), "main window visible");
+    HWND warning = app.Control(IDC_STATIC);
+    Check(WaitUntil([&] { return IsWindowVisible(warning) != FALSE; }, 3000),
+          "warning shown while the voice changer is absent");
+    Screenshot(app.MainWindow(), L"01-waiting-for-voice-changer");
+
+    std::printf("2. start the stand-in voice changer\n");
+    StandIn target;
+    Check(target.Start(), "stand-in running");
+    Check(target.WaitForCommandCount(1, 3000), "stand-in silenced on appearing");
+    Check(WaitUntil([&] { return !IsWindowVisible(warning); }, 2000), "warning hidden");
+    Screenshot(app.MainWindow(), L"02-off");
+
+    std::printf("3. hold F12, then release it\n");
+    SendKey(VK_F12, true);
+    Check(target.WaitForCommandCount(2, 3000), "talking while F12 is held");
+    Check(WaitUntil([&] { return !app.OffPictureVisible(); }, 2000), "indicator ON");
+    Screenshot(app.MainWindow(), L"03-on-hotkey");
+    SendKey(VK_F12, false);
+    Check(target.WaitForCommandCount(3, 3000), "silent after release");
+
+    std::printf("4. click and hold the picture\n");
+    PressLeftAt(app.PictureCentre());
+    Check(target.WaitForCommandCount(4, 3000), "talking while the button is held");
+    Screenshot(app.MainWindow(), L"04-on-mouse");
+    ReleaseLeft();
+    Check(target.WaitForCommandCount(5, 3000), "silent after release");
+
+    std::printf("5. choose F9 as the hotkey\n");
+    PressLeftAt(CentreOf(app.Control(IDC_SET_HOTKEY)));
+    ReleaseLeft();
+    HWND chooser = nullptr;
+    Check(WaitUntil([&] { return (chooser = app.SelectionWindow()) != nullptr; }, 3000),
+          "chooser open");
+    TapKey(VK_F9);
+    WaitUntil([&] { return app.ControlText(IDC_HOTKEY_LABEL).empty(); }, 500);
+    Screenshot(app.MainWindow(), L"05-choosing-f9");
+    if (chooser) {
+        PressLeftAt(CentreOf(GetDlgItem(chooser, IDC_APPLY)));
+        ReleaseLeft();
+    }
+    Check(WaitUntil([&] { return app.ControlText(IDC_HOTKEY_LABEL) == L"hotkey-> F9"; }, 3000),
+          "label reads \"hotkey-> F9\"");
+    SendKey(VK_F9, true);
+    Check(target.WaitForCommandCount(6, 3000), "F9 talks");
+    SendKey(VK_F9, false);
+    Check(target.WaitForCommandCount(7, 3000), "F9 release silences");
+    Screenshot(app.MainWindow(), L"06-hotkey-f9");
+
+    std::printf("6. close the program\n");
+    Check(app.Close() == 0, "exit code 0");
+
+    std::printf("\nThe stand-in voice changer received:\n");
+    const auto commands = target.Commands();
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    for (const auto& command : commands) {
+        const double ms =
+            1000.0 * static_cast<double>(command.qpc - commands.front().qpc) / frequency.QuadPart;
+        std::printf("  %+9.1f ms  id=%llu bytes=%lu \"%s\"\n", ms, command.id, command.bytes,
+                    command.data.c_str());
+    }
+    std::printf("\nscripted session: %d of %d checks held\n", g_checks - g_failures, g_checks);
+    return g_failures == 0 ? 0 : 1;
+}
