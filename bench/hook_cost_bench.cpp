@@ -1,0 +1,116 @@
+// Cost of one call of each hook procedure, in-process, for hotkey and other
+// events, with the selection window open and closed.
+//
+//   hook_cost_bench.exe <calls per case> <output .json> <output .md>
+#include "core/input_hooks.h"
+#include "core/shared_state.h"
+#include "bench_stats.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Case {
+    const char* name;
+    bool keyboard;
+    WPARAM message;
+    DWORD vkOrXButton;
+    bool selectionOpen;
+    int hookCode;
+};
+
+void DrainPosted(HWND window) {
+    MSG message;
+    while (PeekMessageW(&message, window, 0, 0, PM_REMOVE)) {
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int calls = argc > 1 ? std::atoi(argv[1]) : 100000;
+    const char* jsonPath = argc > 2 ? argv[2] : "hook_cost.json";
+    const char* mdPath = argc > 3 ? argv[3] : "hook_cost.md";
+
+    g_hotkey = VK_F12;
+    HWND selection = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                     nullptr, nullptr);
+    // The first case only passes the event on: every hook pays that much to
+    // the system, whatever it does itself.
+    const Case cases[] = {
+        {"pass-on alone (CallNextHookEx)", true, WM_KEYUP, VK_F12, false, HC_NOREMOVE},
+        {"keyboard, hotkey up, selection closed", true, WM_KEYUP, VK_F12, false, HC_ACTION},
+        {"keyboard, hotkey up, selection open", true, WM_KEYUP, VK_F12, true, HC_ACTION},
+        {"keyboard, other key up, selection closed", true, WM_KEYUP, 'A', false, HC_ACTION},
+        {"keyboard, other key up, selection open", true, WM_KEYUP, 'A', true, HC_ACTION},
+        {"keyboard, hotkey down", true, WM_KEYDOWN, VK_F12, false, HC_ACTION},
+        {"mouse, X2 up as hotkey, selection closed", false, WM_XBUTTONUP, XBUTTON2, false,
+         HC_ACTION},
+        {"mouse, X2 up as hotkey, selection open", false, WM_XBUTTONUP, XBUTTON2, true,
+         HC_ACTION},
+        {"mouse, move, selection closed", false, WM_MOUSEMOVE, 0, false, HC_ACTION},
+        {"mouse, move, selection open", false, WM_MOUSEMOVE, 0, true, HC_ACTION},
+    };
+
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    const double nsPerTick = 1e9 / static_cast<double>(frequency.QuadPart);
+
+    std::string json = "{\"qpc_resolution_ns\": " + std::to_string(nsPerTick) + ", \"cases\": [";
+    std::string md = "| Hook call | p50 ns | p99 ns | max ns |\n|---|---:|---:|---:|\n";
+    double worstP99 = 0;
+    for (size_t c = 0; c < sizeof cases / sizeof cases[0]; ++c) {
+        const Case& k = cases[c];
+        g_hotkey = k.keyboard ? VK_F12 : 302;
+        g_hotkeyDlg = k.selectionOpen ? selection : nullptr;
+        KBDLLHOOKSTRUCT key = {};
+        key.vkCode = k.vkOrXButton;
+        MSLLHOOKSTRUCT mouse = {};
+        mouse.mouseData = k.vkOrXButton << 16;
+        const LPARAM record =
+            k.keyboard ? reinterpret_cast<LPARAM>(&key) : reinterpret_cast<LPARAM>(&mouse);
+
+        std::vector<double> samples;
+        samples.reserve(calls);
+        for (int i = 0; i < calls; ++i) {
+            LARGE_INTEGER start, end;
+            QueryPerformanceCounter(&start);
+            if (k.keyboard) {
+                KeyboardHookProc(k.hookCode, k.message, record);
+            } else {
+                MouseHookProc(k.hookCode, k.message, record);
+            }
+            QueryPerformanceCounter(&end);
+            samples.push_back(static_cast<double>(end.QuadPart - start.QuadPart) * nsPerTick);
+            if (k.selectionOpen && i % 1000 == 999) {
+                DrainPosted(selection); // a real window's loop empties its queue
+            }
+        }
+        DrainPosted(selection);
+        const Stats s = Summarise(samples);
+        worstP99 = s.p99 > worstP99 ? s.p99 : worstP99;
+        char row[256];
+        std::snprintf(row, sizeof row, "| %s | %.0f | %.0f | %.0f |\n", k.name, s.p50, s.p99,
+                      s.max);
+        md += row;
+        std::snprintf(row, sizeof row,
+                      "%s{\"case\": \"%s\", \"calls\": %d, \"p50_ns\": %.1f, \"p99_ns\": %.1f, "
+                      "\"max_ns\": %.1f}",
+                      c ? ", " : "", k.name, calls, s.p50, s.p99, s.max);
+        json += row;
+    }
+    char tail[128];
+    std::snprintf(tail, sizeof tail, "], \"worst_p99_ns\": %.1f}", worstP99);
+    json += tail;
+    std::snprintf(tail, sizeof tail, "\nQPC resolution %.0f ns; %d calls per case.\n", nsPerTick,
+                  calls);
+    md += tail;
+
+    WriteTextFile(jsonPath, json);
+    WriteTextFile(mdPath, md);
+    std::printf("%s", md.c_str());
+    return 0;
+}
