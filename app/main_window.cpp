@@ -32,11 +32,10 @@ void CentreOnParent(HWND window) {
 HWND CreatePicture(HWND window, int id, const wchar_t* text, HBITMAP picture, POINT at,
                    DWORD extraStyle) {
     // No SS_NOTIFY: clicks on the picture fall through to the window.
-    HWND control = CreateWindowExW(0, L"STATIC", text,
-                                   WS_CHILD | WS_VISIBLE | SS_BITMAP | extraStyle, at.x,
-                                   at.y, PICTURE_SIZE, PICTURE_SIZE, window,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), g_hInstance,
-                                   nullptr);
+    HWND control =
+        CreateWindowExW(0, L"STATIC", text, WS_CHILD | WS_VISIBLE | SS_BITMAP | extraStyle, at.x,
+                        at.y, PICTURE_SIZE, PICTURE_SIZE, window,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), g_hInstance, nullptr);
     SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture));
     return control;
 }
@@ -68,6 +67,8 @@ void Initialise(HWND window) {
     // a focused push button the default by itself.
     SendMessageW(window, DM_SETDEFID, IDC_SET_HOTKEY, 0);
 
+    // The thread runs until the process ends, so its handle is never needed.
+    // cppcheck-suppress leakReturnValNotUsed
     CreateThread(nullptr, 0, MonitorThreadProc, nullptr, 0, nullptr);
 }
 

@@ -36,8 +36,8 @@ int main(int argc, char** argv) {
     const char* mdPath = argc > 3 ? argv[3] : "hook_cost.md";
 
     g_hotkey = VK_F12;
-    HWND selection = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                     nullptr, nullptr);
+    HWND selection =
+        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     // The first case only passes the event on: every hook pays that much to
     // the system, whatever it does itself.
     const Case cases[] = {
@@ -49,8 +49,7 @@ int main(int argc, char** argv) {
         {"keyboard, hotkey down", true, WM_KEYDOWN, VK_F12, false, HC_ACTION},
         {"mouse, X2 up as hotkey, selection closed", false, WM_XBUTTONUP, XBUTTON2, false,
          HC_ACTION},
-        {"mouse, X2 up as hotkey, selection open", false, WM_XBUTTONUP, XBUTTON2, true,
-         HC_ACTION},
+        {"mouse, X2 up as hotkey, selection open", false, WM_XBUTTONUP, XBUTTON2, true, HC_ACTION},
         {"mouse, move, selection closed", false, WM_MOUSEMOVE, 0, false, HC_ACTION},
         {"mouse, move, selection open", false, WM_MOUSEMOVE, 0, true, HC_ACTION},
     };

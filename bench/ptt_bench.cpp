@@ -60,7 +60,8 @@ Latencies MeasureLatency(StandIn& target, int presses) {
                 std::printf("  no command after %s %d\n", edge ? "release" : "press", i);
                 continue;
             }
-            const double ms = (static_cast<double>(target.Commands()[before].qpc) - sent) * g_msPerTick;
+            const double ms =
+                (static_cast<double>(target.Commands()[before].qpc) - sent) * g_msPerTick;
             (edge == 0 ? result.press : result.release).push_back(ms);
         }
     }
@@ -69,9 +70,10 @@ Latencies MeasureLatency(StandIn& target, int presses) {
 
 std::string StatsJson(const Stats& s) {
     char text[256];
-    std::snprintf(text, sizeof text,
-                  "{\"n\": %zu, \"p50_ms\": %.3f, \"p90_ms\": %.3f, \"p99_ms\": %.3f, \"max_ms\": %.3f}",
-                  s.count, s.p50, s.p90, s.p99, s.max);
+    std::snprintf(
+        text, sizeof text,
+        "{\"n\": %zu, \"p50_ms\": %.3f, \"p90_ms\": %.3f, \"p99_ms\": %.3f, \"max_ms\": %.3f}",
+        s.count, s.p50, s.p90, s.p99, s.max);
     return text;
 }
 
@@ -87,12 +89,13 @@ void AddLatencyRow(const char* what, const Stats& s) {
 
 std::string FootprintJson(const Footprint& f, long long exeBytes) {
     char text[512];
-    std::snprintf(text, sizeof text,
-                  "{\"exe_bytes\": %lld, \"working_set_kb\": %lld, \"private_kb\": %lld, "
-                  "\"handles\": %ld, \"gdi_objects\": %ld, \"user_objects\": %ld, \"threads\": %ld, "
-                  "\"linux_rss_kb\": %lld, \"linux_threads\": %ld, \"linux_fds\": %ld}",
-                  exeBytes, f.workingSetKb, f.privateKb, f.handles, f.gdiObjects, f.userObjects,
-                  f.threads, f.linuxRssKb, f.linuxThreads, f.linuxFds);
+    std::snprintf(
+        text, sizeof text,
+        "{\"exe_bytes\": %lld, \"working_set_kb\": %lld, \"private_kb\": %lld, "
+        "\"handles\": %ld, \"gdi_objects\": %ld, \"user_objects\": %ld, \"threads\": %ld, "
+        "\"linux_rss_kb\": %lld, \"linux_threads\": %ld, \"linux_fds\": %ld}",
+        exeBytes, f.workingSetKb, f.privateKb, f.handles, f.gdiObjects, f.userObjects, f.threads,
+        f.linuxRssKb, f.linuxThreads, f.linuxFds);
     return text;
 }
 
@@ -202,12 +205,16 @@ int main(int argc, char** argv) {
             SendKey(VK_F12, false);
             WaitUntil([&] { return target.Commands().size() > count + 1; }, 2000);
         }
+        // Each restart waits one presence check so that the program sees the
+        // previous target gone and silences the new one.
+        target.Stop();
         for (int restart = 0; restart < settings.restarts; ++restart) {
+            PumpMessagesFor(1300);
             StandIn again;
             again.Start();
             again.WaitForCommandCount(1, 3000);
         }
-        target.Stop();
+        PumpMessagesFor(1300);
         StandIn last;
         last.Start();
         last.WaitForCommandCount(1, 3000);
@@ -234,11 +241,13 @@ int main(int argc, char** argv) {
                   ratio, ourPress.p99 - floorPress.p99);
     g_md += line;
 
-    g_md += "### Start-up (ms)\n\n| From process start to | n | p50 | max |\n|---|---:|---:|---:|\n";
+    g_md +=
+        "### Start-up (ms)\n\n| From process start to | n | p50 | max |\n|---|---:|---:|---:|\n";
     std::snprintf(line, sizeof line, "| window visible | %zu | %.1f | %.1f |\n", window.count,
                   window.p50, window.max);
     g_md += line;
-    std::snprintf(line, sizeof line, "| first presence check (\"2|0\" received) | %zu | %.1f | %.1f |\n",
+    std::snprintf(line, sizeof line,
+                  "| first presence check (\"2|0\" received) | %zu | %.1f | %.1f |\n",
                   firstCheck.count, firstCheck.p50, firstCheck.max);
     g_md += line;
 

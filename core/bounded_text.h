@@ -2,12 +2,15 @@
 #pragma once
 
 #include <cstddef>
+#include <cwchar>
 
-// Formats into buffer (chars wide characters, terminator included). Text that
-// does not fit is cut short; the buffer always ends up terminated.
-void FormatText(wchar_t* buffer, size_t chars, const wchar_t* format, ...);
-
+// Formats into buffer, terminator included. Text that does not fit is cut
+// short and the buffer always ends up terminated (the standard leaves the
+// contents open after an overflow, so the end is terminated explicitly).
 template <size_t N, typename... Args>
 void FormatText(wchar_t (&buffer)[N], const wchar_t* format, Args... args) {
-    FormatText(static_cast<wchar_t*>(buffer), N, format, args...);
+    static_assert(N > 0, "no room for the terminator");
+    if (std::swprintf(buffer, N, format, args...) < 0) {
+        buffer[N - 1] = L'\0';
+    }
 }

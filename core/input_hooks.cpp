@@ -71,6 +71,8 @@ LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam) noexcept 
 void InstallInputHooks() {
     g_keyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, KeyboardHookProc, nullptr, 0);
     g_mouseHook = SetWindowsHookExW(WH_MOUSE_LL, MouseHookProc, nullptr, 0);
+    // The thread runs until the process ends, so its handle is never needed.
+    // cppcheck-suppress leakReturnValNotUsed
     CreateThread(nullptr, 0, RelayThreadProc, nullptr, 0, nullptr);
 }
 

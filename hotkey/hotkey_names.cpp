@@ -19,7 +19,7 @@ bool KeyboardHotkeyName(uint32_t virtualKey, wchar_t (&name)[HOTKEY_NAME_CHARS])
     if (NeedsExtendedBit(virtualKey)) {
         scanCode |= 0x100;
     }
-    const LONG keyMessageParam = static_cast<LONG>(scanCode << 16);
+    const LONG keyMessageParam = static_cast<LONG>(scanCode) << 16;
     wchar_t found[HOTKEY_NAME_CHARS] = L"";
     if (GetKeyNameTextW(keyMessageParam, found, HOTKEY_NAME_CHARS) == 0) {
         return false;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs the full benchmark under Wine on a private virtual display and writes
-# build/bench/results.md and build/bench/results.json.
+# build/bench-results/results.md and results.json there.
 #   bash scripts/bench.sh [--quick]
 set -euo pipefail
 source "$(dirname "$0")/lib/session.sh"
@@ -9,7 +9,7 @@ vorrel_install_packages
 vorrel_build
 vorrel_start_session own
 
-out=$VORREL_BUILD/bench
+out=$VORREL_BUILD/bench-results
 mkdir -p "$out"
 bin=$VORREL_BUILD/bin
 calls=200000

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-
 using test_support::StandIn;
 using test_support::WaitUntil;
 

@@ -52,8 +52,8 @@ class HookProcedures : public ::testing::Test {
     std::vector<LPARAM> TakePostedReleases() {
         std::vector<LPARAM> codes;
         MSG message;
-        while (PeekMessageW(&message, g_hotkeyDlg, WM_INPUT_RELEASED, WM_INPUT_RELEASED,
-                            PM_REMOVE)) {
+        while (
+            PeekMessageW(&message, g_hotkeyDlg, WM_INPUT_RELEASED, WM_INPUT_RELEASED, PM_REMOVE)) {
             codes.push_back(message.lParam);
         }
         return codes;
@@ -108,12 +108,10 @@ TEST_F(HookProcedures, MouseEventsStoreOnlyHotkeyButtons) {
         {"X1 while X2 is the hotkey", 302, WM_XBUTTONDOWN, XBUTTON1, NONE},
         {"X1 down", 301, WM_XBUTTONDOWN, XBUTTON1, PRESSED},
         {"middle while an X button is the hotkey", 301, WM_MBUTTONDOWN, 0, NONE},
-        {"X button while the middle is the hotkey", HOTKEY_MIDDLE_BUTTON, WM_XBUTTONDOWN, 3,
-         NONE},
+        {"X button while the middle is the hotkey", HOTKEY_MIDDLE_BUTTON, WM_XBUTTONDOWN, 3, NONE},
         // 300 + 0xFFFF wraps to 299 in 16 bits.
         {"X button number wraps", 299, WM_XBUTTONDOWN, 0xFFFF, PRESSED},
-        {"X button 200 reaches the middle code", HOTKEY_MIDDLE_BUTTON, WM_XBUTTONUP, 200,
-         RELEASED},
+        {"X button 200 reaches the middle code", HOTKEY_MIDDLE_BUTTON, WM_XBUTTONUP, 200, RELEASED},
         {"mouse never matches a keyboard hotkey", VK_F12, WM_MBUTTONDOWN, 0, NONE},
     };
     for (const MouseCase& c : cases) {
@@ -126,7 +124,7 @@ TEST_F(HookProcedures, MouseEventsStoreOnlyHotkeyButtons) {
 
 TEST_F(HookProcedures, LeftRightWheelAndMovesNeverCount) {
     OpenFakeSelectionWindow();
-    const WPARAM messages[] = {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP,
+    const WPARAM messages[] = {WM_LBUTTONDOWN,   WM_LBUTTONUP,  WM_RBUTTONDOWN, WM_RBUTTONUP,
                                WM_LBUTTONDBLCLK, WM_MOUSEWHEEL, WM_MOUSEHWHEEL, WM_MOUSEMOVE};
     // Whatever the hotkey, including codes a left or right button might be mistaken for.
     const uint32_t hotkeys[] = {VK_LBUTTON, VK_RBUTTON, HOTKEY_MIDDLE_BUTTON, 301, 0};
@@ -175,8 +173,8 @@ TEST_F(HookProcedures, EveryReleaseIsPostedToAnOpenSelectionWindow) {
 }
 
 TEST_F(HookProcedures, NothingIsPostedWhileNoSelectionWindowIsOpen) {
-    HWND probe = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                 nullptr, nullptr);
+    HWND probe =
+        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     Key(WM_KEYUP, 'A');
     Mouse(WM_MBUTTONUP);
     MSG message;

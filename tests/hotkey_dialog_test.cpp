@@ -212,18 +212,21 @@ TEST_F(HotkeyDialog, ApplyWithNoChoiceKeepsF12) {
 }
 
 TEST(BoundedText, LongTextIsCutAndTerminatedWithoutTouchingPastTheEnd) {
-    wchar_t buffer[12];
-    for (wchar_t& c : buffer) {
+    struct {
+        wchar_t text[8];
+        wchar_t guard[4];
+    } buffer;
+    for (wchar_t& c : buffer.guard) {
         c = L'#';
     }
-    std::wstring tooLong(500, L'x');
-    FormatText(buffer, 8, L"%ls", tooLong.c_str());
-    EXPECT_LT(wcsnlen(buffer, 8), 8u);
-    for (int i = 8; i < 12; ++i) {
-        EXPECT_EQ(buffer[i], L'#') << "wrote past the end at " << i;
+    const std::wstring tooLong(500, L'x');
+    FormatText(buffer.text, L"%ls", tooLong.c_str());
+    EXPECT_LT(wcsnlen(buffer.text, 8), 8u);
+    for (wchar_t c : buffer.guard) {
+        EXPECT_EQ(c, L'#') << "wrote past the end";
     }
-    FormatText(buffer, 8, L"%ls %d", L"ab", 42);
-    EXPECT_STREQ(buffer, L"ab 42");
+    FormatText(buffer.text, L"%ls %d", L"ab", 42);
+    EXPECT_STREQ(buffer.text, L"ab 42");
 }
 
 } // namespace

@@ -23,8 +23,8 @@ void ClickAt(POINT at) {
 
 std::wstring TextOf(HWND control) {
     wchar_t text[1024] = L"";
-    SendMessageTimeoutW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text),
-                        SMTO_ABORTIFHUNG, 5000, nullptr);
+    SendMessageTimeoutW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                        5000, nullptr);
     return text;
 }
 
@@ -49,8 +49,7 @@ class ChoosingAHotkey : public ::testing::Test {
         return chooser;
     }
     bool WaitForPrompt(HWND chooser, const std::wstring& expected) {
-        return WaitUntil([&] { return TextOf(GetDlgItem(chooser, IDC_STATIC)) == expected; },
-                         3000);
+        return WaitUntil([&] { return TextOf(GetDlgItem(chooser, IDC_STATIC)) == expected; }, 3000);
     }
     void ClickAndWaitClosed(HWND chooser, int buttonId) {
         ClickAt(CentreOf(GetDlgItem(chooser, buttonId)));
@@ -110,7 +109,8 @@ TEST_F(ChoosingAHotkey, MouseButtonsAreNamedAndTalkOnceApplied) {
         ASSERT_TRUE(WaitForPrompt(chooser, c.prompt));
         ClickAndWaitClosed(chooser, IDC_APPLY);
         EXPECT_TRUE(WaitForLabel(c.label));
-        EXPECT_TRUE(Talks([&] { SendMouseButton(c.down, c.data); }, [&] { SendMouseButton(c.up, c.data); }));
+        EXPECT_TRUE(Talks([&] { SendMouseButton(c.down, c.data); },
+                          [&] { SendMouseButton(c.up, c.data); }));
         // With a mouse hotkey, no key talks, F12 included.
         EXPECT_FALSE(Talks(
             [] {

@@ -95,13 +95,13 @@ TEST(MainWindowColours, BlueWithoutArgumentsSystemColoursWithAny) {
         const wchar_t* arguments;
         COLORREF expected;
     };
-    const Case cases[] = {{L"", BLUE}, {L"x", GetSysColor(COLOR_BTNFACE)},
-                          {L"--plain", GetSysColor(COLOR_BTNFACE)}};
+    const Case cases[] = {
+        {L"", BLUE}, {L"x", GetSysColor(COLOR_BTNFACE)}, {L"--plain", GetSysColor(COLOR_BTNFACE)}};
     for (const Case& c : cases) {
         VorrelApp app;
         ASSERT_TRUE(app.Start(c.arguments));
-        EXPECT_TRUE(WaitUntil([&] { return ClientPixel(app.MainWindow(), 4, 4) == c.expected; },
-                              3000))
+        EXPECT_TRUE(
+            WaitUntil([&] { return ClientPixel(app.MainWindow(), 4, 4) == c.expected; }, 3000))
             << "arguments '" << std::string(c.arguments, c.arguments + wcslen(c.arguments))
             << "' gave 0x" << std::hex << ClientPixel(app.MainWindow(), 4, 4);
         // The picture keeps its blue in either look.

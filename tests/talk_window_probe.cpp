@@ -16,8 +16,7 @@ TalkWindowProbe::~TalkWindowProbe() {
     DestroyWindow(window_);
 }
 
-LRESULT CALLBACK TalkWindowProbe::WndProc(HWND window, UINT message, WPARAM wParam,
-                                          LPARAM lParam) {
+LRESULT CALLBACK TalkWindowProbe::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<TalkWindowProbe*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (self && (message == WM_TALK_STARTED || message == WM_TALK_STOPPED)) {
         self->notifications.push_back(message);

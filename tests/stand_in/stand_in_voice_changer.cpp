@@ -45,8 +45,8 @@ void AppendLog(const COPYDATASTRUCT* data) {
 
 bool IsTalkCommand(const COPYDATASTRUCT* data, char state) {
     const auto* bytes = static_cast<const char*>(data->lpData);
-    return data->dwData == 42 && data->cbData == 3 && bytes && bytes[0] == '2' &&
-           bytes[1] == '|' && bytes[2] == state;
+    return data->dwData == 42 && data->cbData == 3 && bytes && bytes[0] == '2' && bytes[1] == '|' &&
+           bytes[2] == state;
 }
 
 void Paint(HWND window) {

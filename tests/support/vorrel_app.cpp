@@ -104,11 +104,12 @@ ScreenPixels CaptureScreen(const RECT& area) {
 
 ScreenPixels LoadProgramBitmap(int resourceId) {
     ScreenPixels image;
-    HMODULE module = LoadLibraryExW(SiblingExecutable(L"vorrel.exe").c_str(), nullptr,
-                                    LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE module =
+        LoadLibraryExW(SiblingExecutable(L"vorrel.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     HRSRC found = module ? FindResourceW(module, MAKEINTRESOURCEW(resourceId), RT_BITMAP) : nullptr;
     HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
-    const auto* header = loaded ? static_cast<const BITMAPINFOHEADER*>(LockResource(loaded)) : nullptr;
+    const auto* header =
+        loaded ? static_cast<const BITMAPINFOHEADER*>(LockResource(loaded)) : nullptr;
     if (header && header->biBitCount == 24) {
         image.width = header->biWidth;
         image.height = std::abs(header->biHeight);
@@ -116,7 +117,8 @@ ScreenPixels LoadProgramBitmap(int resourceId) {
         const auto* bits = reinterpret_cast<const BYTE*>(header) + header->biSize;
         const int stride = (image.width * 3 + 3) & ~3;
         for (int y = 0; y < image.height; ++y) {
-            const BYTE* row = bits + static_cast<size_t>(bottomUp ? image.height - 1 - y : y) * stride;
+            const BYTE* row =
+                bits + static_cast<size_t>(bottomUp ? image.height - 1 - y : y) * stride;
             for (int x = 0; x < image.width; ++x) {
                 image.pixels.push_back(RGB(row[3 * x + 2], row[3 * x + 1], row[3 * x]));
             }

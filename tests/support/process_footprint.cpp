@@ -143,8 +143,8 @@ double LinuxCpuSeconds(long linuxPid) {
 long long LinuxContextSwitches(long linuxPid) {
     long long total = 0;
     ForEachEntry(ProcPath(linuxPid, L"task"), [&](const wchar_t* task) {
-        const std::string status =
-            ReadWholeFile(ProcPath(linuxPid, (std::wstring(L"task\\") + task + L"\\status").c_str()));
+        const std::string status = ReadWholeFile(
+            ProcPath(linuxPid, (std::wstring(L"task\\") + task + L"\\status").c_str()));
         total += StatusField(status, "voluntary_ctxt_switches:") +
                  StatusField(status, "nonvoluntary_ctxt_switches:");
     });

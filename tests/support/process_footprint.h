@@ -7,15 +7,15 @@
 #include <string>
 
 struct Footprint {
-    long long workingSetKb = -1;  // Windows working set, -1 when not reported
-    long long privateKb = -1;     // Windows private bytes
-    long handles = -1;            // Windows handle count
-    long gdiObjects = -1;         // GetGuiResources
+    long long workingSetKb = -1; // Windows working set, -1 when not reported
+    long long privateKb = -1;    // Windows private bytes
+    long handles = -1;           // Windows handle count
+    long gdiObjects = -1;        // GetGuiResources
     long userObjects = -1;
-    long threads = -1;            // Toolhelp thread count
-    long long linuxRssKb = -1;    // /proc/<pid>/status VmRSS
-    long linuxThreads = -1;       // /proc/<pid>/status Threads
-    long linuxFds = -1;           // entries of /proc/<pid>/fd
+    long threads = -1;         // Toolhelp thread count
+    long long linuxRssKb = -1; // /proc/<pid>/status VmRSS
+    long linuxThreads = -1;    // /proc/<pid>/status Threads
+    long linuxFds = -1;        // entries of /proc/<pid>/fd
 };
 
 // The Linux process id of a Wine process whose command line names exeName,
