@@ -84,7 +84,7 @@ void ShowAppliedHotkey(HWND window) {
 
 } // namespace
 
-INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
         Initialise(window);
@@ -148,7 +148,6 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return ColourDialogPart(message, reinterpret_cast<HDC>(wParam));
 
     default:
-        (void)lParam;
         return FALSE;
     }
 }
