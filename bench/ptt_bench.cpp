@@ -160,7 +160,7 @@ int main(int argc, char** argv) {
     {
         StandIn target;
         VorrelApp app;
-        if (target.Start() && app.Start() && target.WaitForCommandCount(1, 5000)) {
+        if (StartWithSilencedTarget(target, app)) {
             ours = MeasureLatency(target, settings.presses);
         }
         app.Close();
@@ -183,7 +183,7 @@ int main(int argc, char** argv) {
     double idlePercent = -1, wakeupsPerSecond = -1;
     Footprint before, after;
     const long long exeBytes = FileBytes(SiblingExecutable(L"vorrel.exe"));
-    if (target.Start() && app.Start() && target.WaitForCommandCount(1, 5000)) {
+    if (StartWithSilencedTarget(target, app)) {
         PumpMessagesFor(1500); // let start-up work settle
         const long linuxPid = FindLinuxPid(L"vorrel.exe");
         if (linuxPid > 0) {

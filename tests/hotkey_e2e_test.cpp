@@ -43,9 +43,7 @@ void TapMouse(DWORD downFlag, DWORD upFlag, DWORD data = 0) {
 class ChoosingAHotkey : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(target.Start());
-        ASSERT_TRUE(app.Start());
-        ASSERT_TRUE(target.WaitForCommandCount(1, 5000)); // the first presence check
+        ASSERT_TRUE(StartWithSilencedTarget(target, app));
     }
 
     // Opens the chooser with a real click on "Set hotkey". Under Wine the

@@ -74,9 +74,7 @@ class Flood {
 class InputFlood : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(target.Start());
-        ASSERT_TRUE(app.Start());
-        ASSERT_TRUE(target.WaitForCommandCount(1, 5000));
+        ASSERT_TRUE(StartWithSilencedTarget(target, app));
     }
 
     // After the flood: the program answers, the last word to the target was

@@ -46,9 +46,7 @@ COLORREF ClientPixel(HWND window, int x, int y) {
 class WithTarget : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(target.Start());
-        ASSERT_TRUE(app.Start());
-        ASSERT_TRUE(target.WaitForCommandCount(1, 5000));
+        ASSERT_TRUE(StartWithSilencedTarget(target, app));
         ASSERT_EQ(target.Payloads(), (Payloads{"2|0"})) << "silenced at its first check";
     }
     StandIn target;

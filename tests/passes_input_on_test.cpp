@@ -37,10 +37,8 @@ TEST(PassesInputOn, LaterHooksSeeEveryEventTheProgramActsOn) {
     ASSERT_NE(buttons, nullptr);
 
     StandIn target;
-    ASSERT_TRUE(target.Start());
     VorrelApp app;
-    ASSERT_TRUE(app.Start());
-    ASSERT_TRUE(target.WaitForCommandCount(1, 5000));
+    ASSERT_TRUE(StartWithSilencedTarget(target, app));
 
     RunWhilePumping([] { SendKey(VK_F12, true); });
     ASSERT_TRUE(target.WaitForCommandCount(2, 3000));

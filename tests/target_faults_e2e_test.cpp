@@ -29,10 +29,8 @@ ULONGLONG AnswerTime(HWND window) {
 TEST(TargetFaults, HungTargetNeverFreezesTheWindowForLong) {
     // Handles the first silencing, then hangs on the next command for good.
     StandIn hung(L"--hang-from 2");
-    ASSERT_TRUE(hung.Start());
     VorrelApp app;
-    ASSERT_TRUE(app.Start());
-    ASSERT_TRUE(hung.WaitForCommandCount(1, 5000));
+    ASSERT_TRUE(StartWithSilencedTarget(hung, app));
 
     SendKey(VK_F12, true); // the relay now waits on the hung target
     ASSERT_TRUE(hung.WaitForCommandCount(2, 3000));
@@ -65,10 +63,8 @@ TEST(TargetFaults, HungTargetNeverFreezesTheWindowForLong) {
 
 TEST(TargetFaults, ClosingWhileTheTargetHangsStillEndsPromptly) {
     StandIn hung(L"--hang-from 2");
-    ASSERT_TRUE(hung.Start());
     VorrelApp app;
-    ASSERT_TRUE(app.Start());
-    ASSERT_TRUE(hung.WaitForCommandCount(1, 5000));
+    ASSERT_TRUE(StartWithSilencedTarget(hung, app));
     SendKey(VK_F12, true);
     ASSERT_TRUE(hung.WaitForCommandCount(2, 3000));
 
@@ -105,10 +101,8 @@ TEST(TargetFaults, TargetKilledWhileTalkingAndRestartedTwentyTimes) {
 
 TEST(TargetFaults, SlowTargetGetsEveryCommandInOrderEndingWithTheLastInput) {
     StandIn slow(L"--delay-ms 2000");
-    ASSERT_TRUE(slow.Start());
     VorrelApp app;
-    ASSERT_TRUE(app.Start());
-    ASSERT_TRUE(slow.WaitForCommandCount(1, 5000));
+    ASSERT_TRUE(StartWithSilencedTarget(slow, app));
     PumpMessagesFor(2500); // let the silencing finish
 
     for (int i = 0; i < 3; ++i) {

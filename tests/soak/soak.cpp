@@ -47,7 +47,7 @@ class Soak {
   public:
     bool Start() {
         target_.reset(new StandIn());
-        return target_->Start() && app_.Start() && target_->WaitForCommandCount(1, 5000);
+        return StartWithSilencedTarget(*target_, app_);
     }
 
     // One random step; false when the program stopped doing its job.

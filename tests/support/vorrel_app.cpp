@@ -74,6 +74,10 @@ long VorrelApp::Close(DWORD timeoutMs) {
     return process_.WaitForExit(timeoutMs);
 }
 
+bool StartWithSilencedTarget(StandIn& target, VorrelApp& app) {
+    return target.Start() && app.Start() && target.WaitForCommandCount(1, 5000);
+}
+
 ScreenPixels CaptureScreen(const RECT& area) {
     ScreenPixels image;
     image.width = area.right - area.left;

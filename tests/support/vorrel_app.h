@@ -39,6 +39,10 @@ class VorrelApp {
     HWND mainWindow_ = nullptr;
 };
 
+// Starts the voice changer stand-in, then the program, and waits until the
+// program's first presence check has silenced the stand-in.
+bool StartWithSilencedTarget(StandIn& target, VorrelApp& app);
+
 // Pixels of the screen, 24-bit, top row first.
 struct ScreenPixels {
     int width = 0;
