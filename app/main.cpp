@@ -7,6 +7,8 @@
 #include "core/talk_switch.h"
 #include "res/resource.h"
 
+// The entry point's signature is fixed; the command line cannot be made const.
+// cppcheck-suppress constParameter
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCommand) {
     // Any argument at all asks for the system's colours.
     g_plainLook = commandLine && commandLine[0] != L'\0';
@@ -25,7 +27,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCo
     // thread and need the loop below to be called at all.
     InstallInputHooks();
 
-    MSG message;
+    MSG message = {};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         if (!IsDialogMessageW(mainDlg, &message)) {
             TranslateMessage(&message);
@@ -33,10 +35,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCo
         }
     }
 
+    // Only once nothing else can send a command does the last stop go out;
+    // otherwise a press still in the relay's hands could follow it.
     RemoveInputHooks();
-    // Leaving while talking would keep the user's microphone open with
-    // nothing left to close it.
-    if (g_talking.load()) {
+    // Leaving while talking, or with a stop not seen to arrive, would keep the
+    // user's microphone open with nothing left to close it.
+    if (g_talking.load() || !g_targetSeen.load()) {
+        g_talking.store(true);
         SetTalking(false);
     }
     if (g_onImage) {

@@ -12,6 +12,9 @@ namespace {
 
 constexpr int PICTURE_SIZE = 128;
 
+// The left button went down on the window and has not come up yet.
+bool leftButtonHeld = false;
+
 void CentreOnParent(HWND window) {
     HWND parent = GetParent(window);
     if (!parent) {
@@ -72,6 +75,14 @@ void Initialise(HWND window) {
     CreateThread(nullptr, 0, MonitorThreadProc, nullptr, 0, nullptr);
 }
 
+// A release always ends with the indicator OFF, even when no stop could be
+// sent (the target is gone, or the talk state was cleared).
+void EndMouseTalk() {
+    if (g_indicatorOn && !SetTalking(false)) {
+        ShowIndicator(false);
+    }
+}
+
 void ShowAppliedHotkey(HWND window) {
     HWND label = GetDlgItem(window, IDC_HOTKEY_LABEL);
     if (!label) {
@@ -113,6 +124,9 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
         }
 
     case WM_LBUTTONDOWN:
+        // With the capture, the release comes here even off the window.
+        leftButtonHeld = true;
+        SetCapture(window);
         // Already on through the hotkey: the mouse adds nothing.
         if (!g_indicatorOn) {
             SetTalking(true);
@@ -120,10 +134,19 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
         return TRUE;
 
     case WM_LBUTTONUP:
-        // A release always ends with the indicator OFF, even when no stop
-        // could be sent (the target is gone, or the talk state was cleared).
-        if (g_indicatorOn && !SetTalking(false)) {
-            ShowIndicator(false);
+        if (leftButtonHeld) {
+            leftButtonHeld = false;
+            ReleaseCapture();
+        }
+        EndMouseTalk();
+        return TRUE;
+
+    case WM_CAPTURECHANGED:
+        // Another window took the mouse, or the window lost the focus, while
+        // the button was held: its release will never come here.
+        if (leftButtonHeld) {
+            leftButtonHeld = false;
+            EndMouseTalk();
         }
         return TRUE;
 

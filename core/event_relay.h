@@ -7,5 +7,11 @@
 // was nothing to take.
 bool RelayPendingEvent();
 
-// Thread body: relays events forever, napping 10 ms whenever idle.
+// Thread body: relays events, napping 10 ms whenever idle, until stopped.
 DWORD WINAPI RelayThreadProc(LPVOID unused);
+
+void StartEventRelay();
+
+// Stops the relay and waits, within a bound, until it has finished the event
+// in hand: after it returns true, no hotkey event can start a talk command.
+bool StopEventRelay();

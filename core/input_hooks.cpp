@@ -71,12 +71,10 @@ LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam) noexcept 
 void InstallInputHooks() {
     g_keyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, KeyboardHookProc, nullptr, 0);
     g_mouseHook = SetWindowsHookExW(WH_MOUSE_LL, MouseHookProc, nullptr, 0);
-    // The thread runs until the process ends, so its handle is never needed.
-    // cppcheck-suppress leakReturnValNotUsed
-    CreateThread(nullptr, 0, RelayThreadProc, nullptr, 0, nullptr);
+    StartEventRelay();
 }
 
-void RemoveInputHooks() {
+bool RemoveInputHooks() {
     if (g_keyboardHook) {
         UnhookWindowsHookEx(g_keyboardHook);
         g_keyboardHook = nullptr;
@@ -85,4 +83,6 @@ void RemoveInputHooks() {
         UnhookWindowsHookEx(g_mouseHook);
         g_mouseHook = nullptr;
     }
+    // An event stored just before the hooks came out may still be in hand.
+    return StopEventRelay();
 }

@@ -15,4 +15,7 @@ uint32_t XButtonHotkeyCode(DWORD mouseData);
 // Installs both hooks on the calling thread, which must pump messages, and
 // starts the relay thread.
 void InstallInputHooks();
-void RemoveInputHooks();
+
+// Removes both hooks and stops the relay; true once no hotkey event can reach
+// the talk switch any more (the relay's wait is bounded).
+bool RemoveInputHooks();

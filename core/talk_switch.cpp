@@ -4,20 +4,17 @@
 
 namespace {
 
-enum class Delivery { Handled, Queued, NotDelivered };
+enum class Delivery { Handled, Unknown, Refused };
 
-// A hung target must never freeze the relay or the window, so the wait is
-// bounded; SMTO_NORMAL keeps the waiting thread serving the messages sent to
-// it (hooks, notifications, presence checks).
+// A busy or hung target must never freeze the relay or the window, so the
+// wait is bounded; SMTO_NORMAL keeps the waiting thread serving the messages
+// sent to it (hooks, notifications, presence checks), and SMTO_ABORTIFHUNG
+// returns at once from a window the system already judges hung.
 //
-// After a time-out the command still sits in the target's queue and is acted
-// on if the target recovers, so it counts as sent: the talk state and the
-// indicator follow the command, and the opposite command goes out on the next
-// release. Reverting instead would leave a recovering target transmitting
-// with nobody left to silence it.
-//
-// Any other failure (window gone, access denied) means the command never
-// reached the target, which is the same as finding no target.
+// A command that times out or is aborted has an unknown outcome: if the
+// target had not begun to handle it, it is taken back out of the target's
+// queue and never arrives. Only a failure that says nothing was delivered
+// (window gone, access denied) counts as refused.
 Delivery SendTalkCommand(HWND target, bool on) {
     char bytes[TALK_COMMAND_BYTES] = {'2', '|', on ? '1' : '0'};
     COPYDATASTRUCT command = {};
@@ -33,8 +30,8 @@ Delivery SendTalkCommand(HWND target, bool on) {
     }
     const DWORD error = GetLastError();
     // Older systems report a time-out with no error code.
-    return (error == ERROR_TIMEOUT || error == ERROR_SUCCESS) ? Delivery::Queued
-                                                              : Delivery::NotDelivered;
+    return (error == ERROR_TIMEOUT || error == ERROR_SUCCESS) ? Delivery::Unknown
+                                                              : Delivery::Refused;
 }
 
 void NotifyMainWindow(UINT message) {
@@ -53,12 +50,26 @@ bool SetTalking(bool on) {
     }
 
     HWND target = FindWindowW(TARGET_WINDOW_CLASS, TARGET_WINDOW_TITLE);
-    if (!target || SendTalkCommand(target, on) == Delivery::NotDelivered) {
+    const Delivery delivery = target ? SendTalkCommand(target, on) : Delivery::Refused;
+    if (delivery == Delivery::Refused) {
         // Nothing reached the target, so it is silent as far as we know.
         g_talking.store(false);
         return false;
     }
 
+    if (on) {
+        // A start that may have arrived counts as talking, so that the release
+        // sends a stop. One that was handled also settles any stop still owed:
+        // the target now does what the user asks.
+        if (delivery == Delivery::Handled) {
+            g_targetSeen.store(true);
+        }
+    } else if (delivery == Delivery::Unknown) {
+        // The user let go, so the window shows OFF; the target may still be
+        // transmitting, so the presence check silences it again until a stop
+        // is handled.
+        g_targetSeen.store(false);
+    }
     NotifyMainWindow(on ? WM_TALK_STARTED : WM_TALK_STOPPED);
     return true;
 }

@@ -19,5 +19,7 @@ constexpr DWORD TALK_COMMAND_BYTES = 3;
 constexpr UINT TALK_SEND_TIMEOUT_MS = 1500;
 
 // Returns true when the command went to the target (and the main window was
-// told), false when nothing was sent.
+// told), false when nothing was sent. A stop that the target was not seen to
+// handle leaves the target marked as not yet silenced (g_targetSeen false), so
+// that the next presence check sends it again.
 bool SetTalking(bool on);

@@ -56,6 +56,11 @@ INT_PTR CALLBACK HotkeyDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDC_APPLY:
+            if (g_pendingHotkey != g_hotkey) {
+                // The held old key's release would no longer match. Through the
+                // relay, the stop also follows a press it may still have in hand.
+                g_pendingEvent.store(PENDING_RELEASED);
+            }
             g_hotkey = g_pendingHotkey;
             g_hotkeyDlg = nullptr;
             SendMessageW(g_mainDlg.load(), WM_HOTKEY_APPLIED, 0, 0);

@@ -2,11 +2,14 @@
 // and title that logs every WM_COPYDATA it receives.
 //
 //   stand_in_voice_changer.exe [--log FILE] [--delay-ms N] [--hang-from K]
+//                              [--busy-ms N [--busy-after K]]
 //
 // Each message appends one line to FILE:
 //   id=<dwData> bytes=<cbData> hex=<bytes as hex> qpc=<QueryPerformanceCounter at receipt>
 // --delay-ms N makes every handler take N ms; --hang-from K makes the K-th
-// message (counting from 1) and all later ones never return.
+// message (counting from 1) and all later ones never return. --busy-ms N keeps
+// the window's thread busy for N ms outside any handler, once: right after the
+// window appears, or after handling the K-th message when --busy-after is given.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -19,6 +22,9 @@ namespace {
 HANDLE g_log = INVALID_HANDLE_VALUE;
 DWORD g_delayMs = 0;
 unsigned long g_hangFrom = 0;
+DWORD g_busyMs = 0;
+unsigned long g_busyAfter = 0;
+constexpr UINT WM_BE_BUSY = WM_APP + 1;
 unsigned long g_received = 0;
 bool g_talkingShown = false;
 
@@ -79,6 +85,9 @@ LRESULT CALLBACK StandInWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
             g_talkingShown = false;
         }
         InvalidateRect(window, nullptr, FALSE);
+        if (g_busyMs && g_received == g_busyAfter) {
+            PostMessageW(window, WM_BE_BUSY, 0, 0);
+        }
         if (g_hangFrom != 0 && g_received >= g_hangFrom) {
             for (;;) {
                 Sleep(1000);
@@ -89,6 +98,10 @@ LRESULT CALLBACK StandInWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
         }
         return TRUE;
     }
+    case WM_BE_BUSY:
+        // Sent messages wait meanwhile, as they do for a target busy elsewhere.
+        Sleep(g_busyMs);
+        return 0;
     case WM_PAINT:
         Paint(window);
         return 0;
@@ -111,6 +124,10 @@ void ParseArguments() {
             g_delayMs = static_cast<DWORD>(std::wcstoul(args[i + 1], nullptr, 10));
         } else if (std::wcscmp(args[i], L"--hang-from") == 0) {
             g_hangFrom = std::wcstoul(args[i + 1], nullptr, 10);
+        } else if (std::wcscmp(args[i], L"--busy-ms") == 0) {
+            g_busyMs = static_cast<DWORD>(std::wcstoul(args[i + 1], nullptr, 10));
+        } else if (std::wcscmp(args[i], L"--busy-after") == 0) {
+            g_busyAfter = std::wcstoul(args[i + 1], nullptr, 10);
         }
     }
     LocalFree(args);
@@ -137,6 +154,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     }
     // Never take the focus from the window under test.
     ShowWindow(window, SW_SHOWNOACTIVATE);
+    if (g_busyMs && g_busyAfter == 0) {
+        PostMessageW(window, WM_BE_BUSY, 0, 0);
+    }
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
