@@ -4,7 +4,7 @@
 VORREL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 VORREL_BUILD=${VORREL_BUILD:-$VORREL_ROOT/build}
 VORREL_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
-    xvfb xauth googletest imagemagick fonts-wine cppcheck clang-tidy clang-format)
+    xvfb xauth googletest imagemagick fonts-wine cppcheck clang-tidy clang-format zip)
 
 _vorrel_pids=()
 
