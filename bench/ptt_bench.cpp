@@ -88,15 +88,11 @@ void AddLatencyRow(const char* what, const Stats& s) {
 }
 
 std::string FootprintJson(const Footprint& f, long long exeBytes) {
-    char text[512];
-    std::snprintf(
-        text, sizeof text,
-        "{\"exe_bytes\": %lld, \"working_set_kb\": %lld, \"private_kb\": %lld, "
-        "\"handles\": %ld, \"gdi_objects\": %ld, \"user_objects\": %ld, \"threads\": %ld, "
-        "\"linux_rss_kb\": %lld, \"linux_threads\": %ld, \"linux_fds\": %ld}",
-        exeBytes, f.workingSetKb, f.privateKb, f.handles, f.gdiObjects, f.userObjects, f.threads,
-        f.linuxRssKb, f.linuxThreads, f.linuxFds);
-    return text;
+    std::string json = "{\"exe_bytes\": " + std::to_string(exeBytes);
+    for (const FootprintFigure& figure : FOOTPRINT_FIGURES) {
+        json += std::string(", \"") + figure.key + "\": " + std::to_string(f.*figure.value);
+    }
+    return json + "}";
 }
 
 std::string Figure(long long value) {
@@ -182,6 +178,7 @@ int main(int argc, char** argv) {
     VorrelApp app;
     double idlePercent = -1, wakeupsPerSecond = -1;
     Footprint before, after;
+    int failedSteps = 0;
     const long long exeBytes = FileBytes(SiblingExecutable(L"vorrel.exe"));
     if (StartWithSilencedTarget(target, app)) {
         PumpMessagesFor(1500); // let start-up work settle
@@ -199,25 +196,11 @@ int main(int argc, char** argv) {
         before = MeasureFootprint(app.Process().Id(), linuxPid);
 
         for (int cycle = 0; cycle < settings.cycles; ++cycle) {
-            const size_t count = target.Commands().size();
-            SendKey(VK_F12, true);
-            WaitUntil([&] { return target.Commands().size() > count; }, 2000);
-            SendKey(VK_F12, false);
-            WaitUntil([&] { return target.Commands().size() > count + 1; }, 2000);
+            failedSteps += TalkCycle(target, F12_KEY) == Payloads{"2|1", "2|0"} ? 0 : 1;
         }
-        // Each restart waits one presence check so that the program sees the
-        // previous target gone and silences the new one.
-        target.Stop();
         for (int restart = 0; restart < settings.restarts; ++restart) {
-            PumpMessagesFor(1300);
-            StandIn again;
-            again.Start();
-            again.WaitForCommandCount(1, 3000);
+            failedSteps += RestartTarget(target, app) ? 0 : 1;
         }
-        PumpMessagesFor(1300);
-        StandIn last;
-        last.Start();
-        last.WaitForCommandCount(1, 3000);
         PumpMessagesFor(1500);
         after = MeasureFootprint(app.Process().Id(), linuxPid);
     }
@@ -264,15 +247,9 @@ int main(int argc, char** argv) {
                   settings.cycles, settings.restarts);
     g_md += line;
     AddFootprintRow("exe size, bytes", exeBytes, exeBytes);
-    AddFootprintRow("working set, KiB", before.workingSetKb, after.workingSetKb);
-    AddFootprintRow("private bytes, KiB", before.privateKb, after.privateKb);
-    AddFootprintRow("handles", before.handles, after.handles);
-    AddFootprintRow("GDI objects", before.gdiObjects, after.gdiObjects);
-    AddFootprintRow("USER objects", before.userObjects, after.userObjects);
-    AddFootprintRow("threads (Windows)", before.threads, after.threads);
-    AddFootprintRow("Linux RSS, KiB", before.linuxRssKb, after.linuxRssKb);
-    AddFootprintRow("Linux threads", before.linuxThreads, after.linuxThreads);
-    AddFootprintRow("Linux open files", before.linuxFds, after.linuxFds);
+    for (const FootprintFigure& figure : FOOTPRINT_FIGURES) {
+        AddFootprintRow(figure.name, before.*figure.value, after.*figure.value);
+    }
     std::snprintf(line, sizeof line, "\nExit code after the run: %ld.\n", exitCode);
     g_md += line;
 
@@ -302,11 +279,12 @@ int main(int argc, char** argv) {
     std::printf("\n%s", g_md.c_str());
 
     // Every figure must have been produced for the run to count.
-    const bool complete = g_missing == 0 && window.count > 0 && firstCheck.count > 0 &&
-                          idlePercent >= 0 && after.linuxThreads > 0 && after.threads > 0 &&
-                          exitCode == 0;
+    const bool complete = g_missing == 0 && failedSteps == 0 &&
+                          window.count == static_cast<size_t>(settings.startupRuns) &&
+                          firstCheck.count == window.count && idlePercent >= 0 &&
+                          FootprintStayedFlat(before, after) && exitCode == 0;
     if (!complete) {
-        std::printf("\nsome figures are missing\n");
+        std::printf("\nsome figures are missing or %d steps failed\n", failedSteps);
     }
     return complete ? 0 : 1;
 }

@@ -59,31 +59,32 @@ TEST_F(EventRelay, PressAndReleaseWithinOneIntervalLeaveOnlyTheRelease) {
     EXPECT_EQ(target.Payloads(), (Payloads{"2|0"})) << "a talking target is stopped";
 }
 
-// Last in the file: the hooks and the relay thread stay for the rest of the process.
-TEST_F(EventRelay, RealF12PressAndReleaseReachTheTarget) {
+TEST_F(EventRelay, RealF12PressAndReleaseReachTheTargetUntilTheHooksComeOut) {
     InstallInputHooks();
     ASSERT_NE(g_keyboardHook, nullptr);
     ASSERT_NE(g_mouseHook, nullptr);
 
     // SendInput from another thread: this one must stay free to run the hooks.
-    test_support::RunWhilePumping([] { test_support::SendKey(VK_F12, true); });
-    ASSERT_TRUE(target.WaitForCommandCount(1, 5000));
-    test_support::RunWhilePumping([] { test_support::SendKey(VK_F12, false); });
-    ASSERT_TRUE(target.WaitForCommandCount(2, 5000));
-    EXPECT_EQ(target.Payloads(), (Payloads{"2|1", "2|0"}));
+    // Other keys and the middle button send nothing before F12's commands.
+    auto hold = [](bool down) {
+        ASSERT_TRUE(test_support::RunWhilePumping(5000, [down] {
+            if (down) {
+                test_support::TapKey(VK_F11);
+                test_support::SendMouseButton(MOUSEEVENTF_MIDDLEDOWN);
+                test_support::SendMouseButton(MOUSEEVENTF_MIDDLEUP);
+            }
+            test_support::SendKey(VK_F12, down);
+        }));
+    };
+    EXPECT_EQ(test_support::TalkCycle(target, hold), (Payloads{"2|1", "2|0"}));
 
-    // Other keys and the middle button leave the target alone.
-    test_support::RunWhilePumping([] {
-        test_support::TapKey(VK_F11);
-        test_support::SendMouseButton(MOUSEEVENTF_MIDDLEDOWN);
-        test_support::SendMouseButton(MOUSEEVENTF_MIDDLEUP);
-    });
-    test_support::PumpMessagesFor(300);
-    EXPECT_EQ(target.Commands().size(), 2u);
-
-    RemoveInputHooks();
+    EXPECT_TRUE(RemoveInputHooks()) << "the relay did not stop";
     EXPECT_EQ(g_keyboardHook, nullptr);
     EXPECT_EQ(g_mouseHook, nullptr);
+    // A press left behind is never acted on once the relay has stopped.
+    g_pendingEvent.store(PENDING_PRESSED);
+    test_support::PumpMessagesFor(200);
+    EXPECT_EQ(target.Commands().size(), 2u);
 }
 
 } // namespace

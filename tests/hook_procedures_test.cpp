@@ -1,6 +1,7 @@
 // The hook procedures fed with synthetic event records, no hooks installed.
 #include "core/input_hooks.h"
 #include "core/shared_state.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -20,14 +21,12 @@ class HookProcedures : public ::testing::Test {
         g_hotkeyDlg = nullptr;
     }
     void TearDown() override {
-        if (g_hotkeyDlg) {
-            DestroyWindow(g_hotkeyDlg);
-        }
         g_hotkeyDlg = nullptr;
         g_hotkey = HOTKEY_INITIAL;
         g_pendingEvent.store(NONE);
     }
 
+    // With no later hook, passing an event on returns 0; anything else swallows it.
     static LRESULT Key(WPARAM message, DWORD vk, int code = HC_ACTION) {
         KBDLLHOOKSTRUCT event = {};
         event.vkCode = vk;
@@ -42,22 +41,14 @@ class HookProcedures : public ::testing::Test {
         return MouseHookProc(code, message, reinterpret_cast<LPARAM>(&event));
     }
 
-    // Stands in for the selection window: a message-only window whose queue
-    // collects what the hooks post.
+    // Stands in for the selection window; its queue collects what the hooks post.
     void OpenFakeSelectionWindow() {
-        g_hotkeyDlg = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                      nullptr, nullptr);
-        ASSERT_NE(g_hotkeyDlg, nullptr);
+        g_hotkeyDlg = selection.Window();
     }
     std::vector<LPARAM> TakePostedReleases() {
-        std::vector<LPARAM> codes;
-        MSG message;
-        while (
-            PeekMessageW(&message, g_hotkeyDlg, WM_INPUT_RELEASED, WM_INPUT_RELEASED, PM_REMOVE)) {
-            codes.push_back(message.lParam);
-        }
-        return codes;
+        return selection.TakePosted(WM_INPUT_RELEASED);
     }
+    test_support::MessageProbe selection;
 };
 
 struct KeyCase {
@@ -79,14 +70,15 @@ TEST_F(HookProcedures, KeyboardEventsStoreOnlyHotkeyPressesAndReleases) {
         {"changed hotkey down", VK_F9, WM_KEYDOWN, VK_F9, PRESSED},
         {"old hotkey after a change", VK_F9, WM_KEYUP, VK_F12, NONE},
         {"unknown keyboard message", VK_F12, WM_CHAR, VK_F12, NONE},
-        {"keyboard never matches a middle-button hotkey", HOTKEY_MIDDLE_BUTTON, WM_KEYDOWN,
-         HOTKEY_MIDDLE_BUTTON & 0xFF, NONE},
-        {"keyboard never matches an X-button hotkey", 301, WM_KEYDOWN, 301 & 0xFF, NONE},
+        {"middle button's key is not the middle button", HOTKEY_MIDDLE_BUTTON, WM_KEYDOWN,
+         VK_MBUTTON, NONE},
+        {"X1's key is not X button 1", 301, WM_KEYUP, VK_XBUTTON1, NONE},
+        {"Insert shares only the low byte of X button 1's code", 301, WM_KEYDOWN, VK_INSERT, NONE},
     };
     for (const KeyCase& c : cases) {
         g_hotkey = c.hotkey;
         g_pendingEvent.store(NONE);
-        Key(c.message, c.vk);
+        EXPECT_EQ(Key(c.message, c.vk), 0) << c.what << ": not passed on";
         EXPECT_EQ(g_pendingEvent.load(), c.expected) << c.what;
     }
 }
@@ -112,12 +104,12 @@ TEST_F(HookProcedures, MouseEventsStoreOnlyHotkeyButtons) {
         // 300 + 0xFFFF wraps to 299 in 16 bits.
         {"X button number wraps", 299, WM_XBUTTONDOWN, 0xFFFF, PRESSED},
         {"X button 200 reaches the middle code", HOTKEY_MIDDLE_BUTTON, WM_XBUTTONUP, 200, RELEASED},
-        {"mouse never matches a keyboard hotkey", VK_F12, WM_MBUTTONDOWN, 0, NONE},
+        {"middle button is not the middle button's key", VK_MBUTTON, WM_MBUTTONDOWN, 0, NONE},
     };
     for (const MouseCase& c : cases) {
         g_hotkey = c.hotkey;
         g_pendingEvent.store(NONE);
-        Mouse(c.message, c.xButton);
+        EXPECT_EQ(Mouse(c.message, c.xButton), 0) << c.what << ": not passed on";
         EXPECT_EQ(g_pendingEvent.load(), c.expected) << c.what;
     }
 }
@@ -173,13 +165,10 @@ TEST_F(HookProcedures, EveryReleaseIsPostedToAnOpenSelectionWindow) {
 }
 
 TEST_F(HookProcedures, NothingIsPostedWhileNoSelectionWindowIsOpen) {
-    HWND probe =
-        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     Key(WM_KEYUP, 'A');
     Mouse(WM_MBUTTONUP);
-    MSG message;
+    MSG message; // a post to no window would be this thread's
     EXPECT_FALSE(PeekMessageW(&message, nullptr, WM_INPUT_RELEASED, WM_INPUT_RELEASED, PM_REMOVE));
-    DestroyWindow(probe);
 }
 
 TEST_F(HookProcedures, LaterEventOverwritesAnUntakenOne) {

@@ -85,14 +85,8 @@ class InputFlood : public ::testing::Test {
             SendMessageTimeoutW(app.MainWindow(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result),
             0)
             << "the program answers";
-        ASSERT_TRUE(WaitUntil([&] { return target.Payloads().back() == "2|0"; }, 3000));
-        const size_t settled = target.Commands().size();
-        SendKey(VK_F12, true);
-        ASSERT_TRUE(target.WaitForCommandCount(settled + 1, 3000));
-        SendKey(VK_F12, false);
-        ASSERT_TRUE(target.WaitForCommandCount(settled + 2, 3000));
-        EXPECT_EQ(target.Payloads().back(), "2|0");
-        EXPECT_EQ(target.Payloads()[settled], "2|1");
+        ASSERT_TRUE(target.WaitForLast("2|0", 3000));
+        EXPECT_EQ(TalkCycle(target, F12_KEY), (Payloads{"2|1", "2|0"}));
         std::printf("flood: %zu commands reached the target\n", target.Commands().size());
     }
 
@@ -110,16 +104,13 @@ TEST_F(InputFlood, WithTheSelectionWindowClosed) {
 }
 
 TEST_F(InputFlood, WithTheSelectionWindowOpen) {
-    PostMessageW(app.Control(IDC_SET_HOTKEY), BM_CLICK, 0, 0);
-    HWND chooser = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (chooser = app.SelectionWindow()) != nullptr; }, 3000));
+    HWND chooser = app.OpenChooser();
+    ASSERT_NE(chooser, nullptr);
     ASSERT_TRUE(sink.TakeFocus());
     Flood(2).Send(FLOOD_EVENTS);
 
-    wchar_t prompt[1024] = L"";
-    SendMessageTimeoutW(GetDlgItem(chooser, IDC_STATIC), WM_GETTEXT, 1024,
-                        reinterpret_cast<LPARAM>(prompt), SMTO_ABORTIFHUNG, 5000, nullptr);
-    EXPECT_EQ(std::wstring(prompt).rfind(L">>>> ", 0), 0u) << "the chooser took the releases";
+    EXPECT_EQ(WindowText(GetDlgItem(chooser, IDC_STATIC)).rfind(L">>>> ", 0), 0u)
+        << "the chooser took the releases";
     PostMessageW(GetDlgItem(chooser, IDC_CANCEL_CHOICE), BM_CLICK, 0, 0);
     ASSERT_TRUE(WaitUntil([&] { return app.SelectionWindow() == nullptr; }, 3000));
     ExpectStillWorking();

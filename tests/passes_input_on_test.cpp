@@ -40,15 +40,15 @@ TEST(PassesInputOn, LaterHooksSeeEveryEventTheProgramActsOn) {
     VorrelApp app;
     ASSERT_TRUE(StartWithSilencedTarget(target, app));
 
-    RunWhilePumping([] { SendKey(VK_F12, true); });
+    ASSERT_TRUE(RunWhilePumping(5000, [] { SendKey(VK_F12, true); }));
     ASSERT_TRUE(target.WaitForCommandCount(2, 3000));
-    RunWhilePumping([] {
+    ASSERT_TRUE(RunWhilePumping(5000, [] {
         SendKey(VK_F12, false);
         SendMouseButton(MOUSEEVENTF_MIDDLEDOWN);
         SendMouseButton(MOUSEEVENTF_MIDDLEUP);
         SendMouseButton(MOUSEEVENTF_XDOWN, XBUTTON2);
         SendMouseButton(MOUSEEVENTF_XUP, XBUTTON2);
-    });
+    }));
     ASSERT_TRUE(target.WaitForCommandCount(3, 3000));
     EXPECT_TRUE(WaitUntil([] { return g_keysSeen.load() == 2 && g_buttonsSeen.load() == 4; }, 3000))
         << g_keysSeen.load() << " keys, " << g_buttonsSeen.load() << " buttons";

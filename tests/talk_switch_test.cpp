@@ -1,12 +1,12 @@
 // SetTalking against the stand-in voice changer running as its own process.
 #include "core/shared_state.h"
 #include "core/talk_switch.h"
-#include "talk_window_probe.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 
 using test_support::StandIn;
@@ -20,6 +20,7 @@ class TalkSwitch : public ::testing::Test {
   protected:
     void SetUp() override {
         g_talking.store(false);
+        g_targetSeen.store(true);
         g_mainDlg.store(probe.Window());
     }
     void TearDown() override {
@@ -27,29 +28,35 @@ class TalkSwitch : public ::testing::Test {
         g_talking.store(false);
     }
 
-    // Runs SetTalking on a worker thread while this thread keeps serving the
-    // notifications it sends; returns the result and how long it took.
-    static bool TimedSetTalking(bool on, ULONGLONG* elapsedMs) {
-        std::atomic<int> result{-1};
+    struct Timed {
+        bool returned, sent;
+        ULONGLONG elapsedMs;
+    };
+    // Runs SetTalking on a worker while this thread keeps serving the
+    // notifications it sends.
+    static Timed TimedSetTalking(bool on) {
+        auto sent = std::make_shared<std::atomic<bool>>(false);
         const ULONGLONG start = GetTickCount64();
-        std::thread worker([&] { result.store(SetTalking(on) ? 1 : 0); });
-        WaitUntil([&] { return result.load() != -1; }, 20000);
-        worker.join();
-        *elapsedMs = GetTickCount64() - start;
-        return result.load() == 1;
+        const bool returned =
+            test_support::RunWhilePumping(10000, [sent, on] { sent->store(SetTalking(on)); });
+        return {returned, sent->load(), GetTickCount64() - start};
     }
 
-    TalkWindowProbe probe;
+    // Stands in for the main window.
+    test_support::MessageProbe probe{{WM_TALK_STARTED, WM_TALK_STOPPED}};
 };
 
 TEST_F(TalkSwitch, CommandIsThreeBytesWithId42AndNoTerminator) {
     StandIn target;
     ASSERT_TRUE(target.Start());
 
+    g_targetSeen.store(false); // a stop is owed
     EXPECT_TRUE(SetTalking(true));
     EXPECT_TRUE(g_talking.load());
+    EXPECT_TRUE(g_targetSeen.load()) << "a handled start settles the stop owed";
     EXPECT_TRUE(SetTalking(false));
     EXPECT_FALSE(g_talking.load());
+    EXPECT_TRUE(g_targetSeen.load()) << "a handled stop owes nothing";
 
     const auto commands = target.Commands();
     ASSERT_EQ(commands.size(), 2u);
@@ -60,7 +67,7 @@ TEST_F(TalkSwitch, CommandIsThreeBytesWithId42AndNoTerminator) {
     EXPECT_EQ(commands[0].data, std::string("2|1", 3));
     EXPECT_EQ(commands[1].data, std::string("2|0", 3));
     // Sent from this thread, the notifications were handled before SetTalking returned.
-    EXPECT_EQ(probe.notifications, (std::vector<UINT>{WM_TALK_STARTED, WM_TALK_STOPPED}));
+    EXPECT_EQ(probe.Received(), (std::vector<UINT>{WM_TALK_STARTED, WM_TALK_STOPPED}));
 }
 
 TEST_F(TalkSwitch, RepeatedStartsAndStopsSendOnce) {
@@ -74,7 +81,7 @@ TEST_F(TalkSwitch, RepeatedStartsAndStopsSendOnce) {
     EXPECT_FALSE(SetTalking(false));
 
     EXPECT_EQ(target.Payloads(), (Payloads{"2|1", "2|0"}));
-    EXPECT_EQ(probe.notifications.size(), 2u);
+    EXPECT_EQ(probe.Received().size(), 2u);
 }
 
 TEST_F(TalkSwitch, AbsentTargetGetsNothingAndStateStaysSilent) {
@@ -86,7 +93,7 @@ TEST_F(TalkSwitch, AbsentTargetGetsNothingAndStateStaysSilent) {
     g_talking.store(true);
     EXPECT_FALSE(SetTalking(false));
     EXPECT_FALSE(g_talking.load());
-    EXPECT_TRUE(probe.notifications.empty());
+    EXPECT_TRUE(probe.Received().empty());
 }
 
 TEST_F(TalkSwitch, SimultaneousStartsSendOnce) {
@@ -94,55 +101,65 @@ TEST_F(TalkSwitch, SimultaneousStartsSendOnce) {
     ASSERT_TRUE(target.Start());
 
     for (int round = 0; round < 20; ++round) {
-        std::atomic<bool> go{false};
-        std::atomic<int> sent{0};
-        std::atomic<int> finished{0};
-        auto racer = [&] {
-            while (!go.load()) {
-            }
-            if (SetTalking(true)) {
-                sent.fetch_add(1);
-            }
-            finished.fetch_add(1);
-        };
-        std::thread first(racer);
-        std::thread second(racer);
-        go.store(true);
-        WaitUntil([&] { return finished.load() == 2; }, 10000);
-        first.join();
-        second.join();
-        EXPECT_EQ(sent.load(), 1) << "round " << round;
+        auto sent = std::make_shared<std::atomic<int>>(0);
+        ASSERT_TRUE(test_support::RunWhilePumping(10000,
+                                                  [sent] {
+                                                      std::atomic<bool> go{false};
+                                                      auto racer = [&] {
+                                                          while (!go.load()) {
+                                                          }
+                                                          if (SetTalking(true)) {
+                                                              sent->fetch_add(1);
+                                                          }
+                                                      };
+                                                      std::thread first(racer);
+                                                      std::thread second(racer);
+                                                      go.store(true);
+                                                      first.join();
+                                                      second.join();
+                                                  }))
+            << "round " << round << " hung";
+        EXPECT_EQ(sent->load(), 1) << "round " << round;
         ASSERT_TRUE(SetTalking(false));
     }
     EXPECT_EQ(target.Commands().size(), 40u);
 }
 
 TEST_F(TalkSwitch, SlowTargetIsWaitedFor) {
-    StandIn target(L"--delay-ms 1000");
+    StandIn target(L"--delay-ms 500");
     ASSERT_TRUE(target.Start());
 
-    ULONGLONG elapsed = 0;
-    EXPECT_TRUE(TimedSetTalking(true, &elapsed));
-    EXPECT_GE(elapsed, 950u);
-    EXPECT_LT(elapsed, TALK_SEND_TIMEOUT_MS + 0u);
-    EXPECT_EQ(probe.notifications, (std::vector<UINT>{WM_TALK_STARTED}));
+    const Timed start = TimedSetTalking(true);
+    ASSERT_TRUE(start.returned) << "SetTalking hung";
+    EXPECT_TRUE(start.sent);
+    EXPECT_GE(start.elapsedMs, 450u);
+    EXPECT_LT(start.elapsedMs, TALK_SEND_TIMEOUT_MS + 0u);
+    EXPECT_EQ(probe.Received(), (std::vector<UINT>{WM_TALK_STARTED}));
 }
 
-TEST_F(TalkSwitch, HungTargetIsGivenUpOnButCountsAsSent) {
+// A command the target never handled may or may not arrive: a start counts as
+// talking, so that the release sends a stop; a stop shows OFF but stays owed.
+TEST_F(TalkSwitch, UnansweredStartCountsAsTalkingAndUnansweredStopStaysOwed) {
     StandIn target(L"--hang-from 1");
     ASSERT_TRUE(target.Start());
 
-    ULONGLONG elapsed = 0;
-    EXPECT_TRUE(TimedSetTalking(true, &elapsed));
-    EXPECT_LT(elapsed, TALK_SEND_TIMEOUT_MS + 1000u);
+    g_targetSeen.store(false);
+    const Timed start = TimedSetTalking(true);
+    ASSERT_TRUE(start.returned) << "SetTalking hung";
+    EXPECT_TRUE(start.sent);
+    EXPECT_LT(start.elapsedMs, TALK_SEND_TIMEOUT_MS + 1000u);
     EXPECT_TRUE(g_talking.load());
-    EXPECT_EQ(probe.notifications, (std::vector<UINT>{WM_TALK_STARTED}));
+    EXPECT_FALSE(g_targetSeen.load()) << "an unanswered start settles nothing";
+    EXPECT_EQ(probe.Received(), (std::vector<UINT>{WM_TALK_STARTED}));
 
-    // The stop is queued behind the stuck start, so the target goes silent if it recovers.
-    EXPECT_TRUE(TimedSetTalking(false, &elapsed));
-    EXPECT_LT(elapsed, TALK_SEND_TIMEOUT_MS + 1000u);
+    g_targetSeen.store(true);
+    const Timed stop = TimedSetTalking(false);
+    ASSERT_TRUE(stop.returned) << "SetTalking hung";
+    EXPECT_TRUE(stop.sent);
+    EXPECT_LT(stop.elapsedMs, TALK_SEND_TIMEOUT_MS + 1000u);
     EXPECT_FALSE(g_talking.load());
-    EXPECT_EQ(probe.notifications, (std::vector<UINT>{WM_TALK_STARTED, WM_TALK_STOPPED}));
+    EXPECT_FALSE(g_targetSeen.load()) << "the stop is owed";
+    EXPECT_EQ(probe.Received(), (std::vector<UINT>{WM_TALK_STARTED, WM_TALK_STOPPED}));
     EXPECT_EQ(target.Payloads(), (Payloads{"2|1"})) << "only the first reached the handler";
 }
 
@@ -150,16 +167,19 @@ TEST_F(TalkSwitch, TargetThatDiesDuringTheSendCountsAsNothingSent) {
     StandIn target(L"--hang-from 1");
     ASSERT_TRUE(target.Start());
 
-    std::atomic<int> result{-1};
-    std::thread worker([&] { result.store(SetTalking(true) ? 1 : 0); });
-    ASSERT_TRUE(WaitUntil([&] { return !target.Commands().empty(); }, 5000));
-    target.Stop();
-    WaitUntil([&] { return result.load() != -1; }, 10000);
-    worker.join();
+    // Every wait of the stopper is bounded, so joining it is safe.
+    std::thread stopper([&] {
+        WaitUntil([&] { return !target.Commands().empty(); }, 5000);
+        target.Stop();
+    });
+    const Timed start = TimedSetTalking(true);
+    stopper.join();
+    ASSERT_EQ(target.Payloads(), (Payloads{"2|1"})) << "the start never reached the handler";
+    ASSERT_TRUE(start.returned) << "SetTalking hung";
 
-    EXPECT_EQ(result.load(), 0);
+    EXPECT_FALSE(start.sent);
     EXPECT_FALSE(g_talking.load());
-    EXPECT_TRUE(probe.notifications.empty());
+    EXPECT_TRUE(probe.Received().empty());
 }
 
 } // namespace

@@ -35,13 +35,7 @@ FocusSink::~FocusSink() {
 
 bool FocusSink::TakeFocus() const {
     MoveCursorTo(1100, 875);
-    return WaitUntil(
-        [&] {
-            SetForegroundWindow(window_);
-            SetFocus(window_);
-            return GetForegroundWindow() == window_;
-        },
-        5000);
+    return BringToFront(window_);
 }
 
 } // namespace test_support

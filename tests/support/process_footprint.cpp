@@ -1,5 +1,7 @@
 #include "process_footprint.h"
 
+#include "test_support.h"
+
 #include <psapi.h>
 #include <tlhelp32.h>
 
@@ -9,23 +11,9 @@
 
 namespace {
 
-// Wine maps the Linux root to drive Z:, which is how /proc is reached here.
-std::string ReadWholeFile(const std::wstring& path) {
-    std::string text;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return text;
-    }
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-        text.append(buffer, got);
-    }
-    CloseHandle(file);
-    return text;
-}
+using test_support::ReadWholeFile;
 
+// Wine maps the Linux root to drive Z:, which is how /proc is reached here.
 std::wstring ProcPath(long pid, const wchar_t* leaf) {
     return L"Z:\\proc\\" + std::to_wstring(pid) + L"\\" + leaf;
 }
@@ -54,22 +42,55 @@ template <typename Visit> void ForEachEntry(const std::wstring& folder, Visit vi
 long FindLinuxPid(const wchar_t* exeName) {
     char narrow[MAX_PATH];
     std::snprintf(narrow, sizeof narrow, "%ls", exeName);
+    const size_t nameLength = std::strlen(narrow);
     long found = 0;
     ForEachEntry(L"Z:\\proc", [&](const wchar_t* name) {
         const long pid = std::wcstol(name, nullptr, 10);
         if (pid <= 0 || found) {
             return;
         }
-        std::string commandLine = ReadWholeFile(ProcPath(pid, L"cmdline"));
-        for (char& c : commandLine) {
-            c = c == '\0' ? ' ' : c;
-        }
-        if (commandLine.find(narrow) != std::string::npos &&
-            commandLine.find("ptt_bench") == std::string::npos) {
+        // Wine puts the Windows path of the program first: match its file name.
+        const std::string program = ReadWholeFile(ProcPath(pid, L"cmdline")).c_str();
+        const size_t at = program.size() >= nameLength ? program.size() - nameLength : 0;
+        if (program.size() > nameLength && _stricmp(program.c_str() + at, narrow) == 0 &&
+            (program[at - 1] == '\\' || program[at - 1] == '/')) {
             found = pid;
         }
     });
     return found;
+}
+
+const FootprintFigure FOOTPRINT_FIGURES[9] = {
+    {"working set, KiB", "working_set_kb", &Footprint::workingSetKb, 1024},
+    {"private bytes, KiB", "private_kb", &Footprint::privateKb, 1024},
+    {"handles", "handles", &Footprint::handles, 0},
+    {"GDI objects", "gdi_objects", &Footprint::gdiObjects, 0},
+    {"USER objects", "user_objects", &Footprint::userObjects, 0},
+    {"threads (Windows)", "threads", &Footprint::threads, 0},
+    {"Linux RSS, KiB", "linux_rss_kb", &Footprint::linuxRssKb, 1024},
+    {"Linux threads", "linux_threads", &Footprint::linuxThreads, 0},
+    {"Linux open files", "linux_fds", &Footprint::linuxFds, 0},
+};
+
+bool FootprintStayedFlat(const Footprint& start, const Footprint& end) {
+    bool flat = start.threads > 0;
+    if (!flat) {
+        std::printf("MISSING: the thread count\n");
+    }
+    for (const FootprintFigure& figure : FOOTPRINT_FIGURES) {
+        const long long before = start.*figure.value;
+        const long long after = end.*figure.value;
+        if (before < 0 && after < 0) {
+            std::printf("not reported here: %s\n", figure.name);
+        } else if ((before < 0) != (after < 0)) {
+            std::printf("MISSING: %s, %lld then %lld\n", figure.name, before, after);
+            flat = false;
+        } else if (before >= 0 && after - before > figure.tolerance) {
+            std::printf("GREW: %s from %lld to %lld\n", figure.name, before, after);
+            flat = false;
+        }
+    }
+    return flat;
 }
 
 Footprint MeasureFootprint(DWORD windowsPid, long linuxPid) {
@@ -88,13 +109,13 @@ Footprint MeasureFootprint(DWORD windowsPid, long linuxPid) {
         }
         DWORD handles = 0;
         if (GetProcessHandleCount(process, &handles) && handles > 0) {
-            f.handles = static_cast<long>(handles);
+            f.handles = handles;
         }
         // A process with windows always owns some; zero means "not reported" (Wine).
         const DWORD gdi = GetGuiResources(process, GR_GDIOBJECTS);
         const DWORD user = GetGuiResources(process, GR_USEROBJECTS);
-        f.gdiObjects = gdi ? static_cast<long>(gdi) : -1;
-        f.userObjects = user ? static_cast<long>(user) : -1;
+        f.gdiObjects = gdi ? static_cast<long long>(gdi) : -1;
+        f.userObjects = user ? static_cast<long long>(user) : -1;
         CloseHandle(process);
     }
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
@@ -112,8 +133,8 @@ Footprint MeasureFootprint(DWORD windowsPid, long linuxPid) {
     if (linuxPid > 0) {
         const std::string status = ReadWholeFile(ProcPath(linuxPid, L"status"));
         f.linuxRssKb = StatusField(status, "VmRSS:");
-        f.linuxThreads = static_cast<long>(StatusField(status, "Threads:"));
-        long fds = 0;
+        f.linuxThreads = StatusField(status, "Threads:");
+        long long fds = 0;
         ForEachEntry(ProcPath(linuxPid, L"fd"), [&](const wchar_t*) { ++fds; });
         f.linuxFds = fds;
     }

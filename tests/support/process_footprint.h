@@ -6,17 +6,32 @@
 
 #include <string>
 
+// -1 for a figure the system does not report (Wine reports no handle, GDI,
+// USER or private-byte counts of another process).
 struct Footprint {
-    long long workingSetKb = -1; // Windows working set, -1 when not reported
+    long long workingSetKb = -1; // Windows working set
     long long privateKb = -1;    // Windows private bytes
-    long handles = -1;           // Windows handle count
-    long gdiObjects = -1;        // GetGuiResources
-    long userObjects = -1;
-    long threads = -1;         // Toolhelp thread count
-    long long linuxRssKb = -1; // /proc/<pid>/status VmRSS
-    long linuxThreads = -1;    // /proc/<pid>/status Threads
-    long linuxFds = -1;        // entries of /proc/<pid>/fd
+    long long handles = -1;      // Windows handle count
+    long long gdiObjects = -1;   // GetGuiResources
+    long long userObjects = -1;
+    long long threads = -1;      // Toolhelp thread count
+    long long linuxRssKb = -1;   // /proc/<pid>/status VmRSS
+    long long linuxThreads = -1; // /proc/<pid>/status Threads
+    long long linuxFds = -1;     // entries of /proc/<pid>/fd
 };
+
+struct FootprintFigure {
+    const char* name; // for people
+    const char* key;  // for JSON
+    long long Footprint::*value;
+    long long tolerance; // growth that is no leak (page-ins move memory)
+};
+extern const FootprintFigure FOOTPRINT_FIGURES[9];
+
+// True when every figure is reported at both readings or at neither, the
+// thread count is reported, and nothing grew beyond its tolerance; prints
+// what grew or went missing.
+bool FootprintStayedFlat(const Footprint& start, const Footprint& end);
 
 // The Linux process id of a Wine process whose command line names exeName,
 // or 0 when there is none (or this is not Wine).

@@ -1,9 +1,12 @@
 #include "test_support.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <thread>
+#include <utility>
 
 namespace test_support {
 
@@ -20,14 +23,15 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     }
 }
 
-void RunWhilePumping(const std::function<void()>& action) {
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
+bool RunWhilePumping(DWORD timeoutMs, std::function<void()> action) {
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::thread worker([done, action = std::move(action)] {
         action();
-        done.store(true);
+        done->store(true);
     });
-    WaitUntil([&] { return done.load(); }, INFINITE);
-    worker.join();
+    const bool finished = WaitUntil([&] { return done->load(); }, timeoutMs);
+    finished ? worker.join() : worker.detach();
+    return finished;
 }
 
 void PumpMessagesFor(DWORD milliseconds) {
@@ -61,6 +65,78 @@ std::wstring TempFilePath(const wchar_t* prefix) {
     wchar_t path[MAX_PATH];
     GetTempFileNameW(directory, prefix, 0, path);
     return path;
+}
+
+std::string ReadWholeFile(const std::wstring& path) {
+    std::string text;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return text;
+    }
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        text.append(buffer, got);
+    }
+    CloseHandle(file);
+    return text;
+}
+
+std::wstring WindowText(HWND window) {
+    wchar_t text[1100] = L"";
+    SendMessageTimeoutW(window, WM_GETTEXT, 1100, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                        5000, nullptr);
+    return text;
+}
+
+POINT CentreOf(HWND window) {
+    RECT rect;
+    GetWindowRect(window, &rect);
+    return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+bool BringToFront(HWND window) {
+    return WaitUntil(
+        [&] {
+            SetForegroundWindow(window);
+            return GetForegroundWindow() == window;
+        },
+        5000);
+}
+
+MessageProbe::MessageProbe(std::vector<UINT> recorded) : recorded_(std::move(recorded)) {
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = Proc;
+    windowClass.lpszClassName = L"VorrelTestMessageProbe";
+    RegisterClassW(&windowClass); // fails harmlessly once registered
+    window_ = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                              nullptr, nullptr, nullptr);
+    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+MessageProbe::~MessageProbe() {
+    DestroyWindow(window_);
+}
+
+std::vector<LPARAM> MessageProbe::TakePosted(UINT message) {
+    std::vector<LPARAM> taken;
+    MSG posted;
+    while (PeekMessageW(&posted, window_, message, message, PM_REMOVE)) {
+        taken.push_back(posted.lParam);
+    }
+    return taken;
+}
+
+LRESULT CALLBACK MessageProbe::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<MessageProbe*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self && std::find(self->recorded_.begin(), self->recorded_.end(), message) !=
+                    self->recorded_.end()) {
+        self->received_.push_back(message);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 ChildProcess::~ChildProcess() {
@@ -121,6 +197,7 @@ StandIn::~StandIn() {
 }
 
 bool StandIn::Start() {
+    DeleteFileW(logPath_.c_str());
     std::wstring arguments = L"--log \"" + logPath_ + L"\"";
     if (!extraArguments_.empty()) {
         arguments += L" " + extraArguments_;
@@ -142,20 +219,7 @@ HWND StandIn::Window() const {
 
 std::vector<ReceivedCommand> StandIn::Commands() const {
     std::vector<ReceivedCommand> commands;
-    HANDLE file = CreateFileW(logPath_.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return commands;
-    }
-    std::string text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-        text.append(buffer, got);
-    }
-    CloseHandle(file);
-
+    const std::string text = ReadWholeFile(logPath_);
     size_t start = 0;
     for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
         const std::string line = text.substr(start, end - start);
@@ -174,16 +238,28 @@ std::vector<ReceivedCommand> StandIn::Commands() const {
     return commands;
 }
 
-std::vector<std::string> StandIn::Payloads() const {
-    std::vector<std::string> payloads;
+Payloads StandIn::Payloads() const {
+    test_support::Payloads payloads;
     for (const ReceivedCommand& command : Commands()) {
-        payloads.push_back(command.data);
+        const bool talkCommand = command.id == 42 && command.bytes == 3 && command.data.size() == 3;
+        payloads.push_back(talkCommand ? command.data
+                                       : "bad id=" + std::to_string(command.id) +
+                                             " bytes=" + std::to_string(command.bytes));
     }
     return payloads;
 }
 
 bool StandIn::WaitForCommandCount(size_t count, DWORD timeoutMs) const {
     return WaitUntil([&] { return Commands().size() >= count; }, timeoutMs);
+}
+
+bool StandIn::WaitForLast(const std::string& payload, DWORD timeoutMs) const {
+    return WaitUntil(
+        [&] {
+            const test_support::Payloads all = Payloads();
+            return !all.empty() && all.back() == payload;
+        },
+        timeoutMs);
 }
 
 void SendKey(WORD virtualKey, bool down) {
@@ -206,6 +282,38 @@ void SendMouseButton(DWORD flags, DWORD mouseData) {
     input.mi.dwFlags = flags;
     input.mi.mouseData = mouseData;
     SendInput(1, &input, sizeof input);
+}
+
+void HotkeyInput::Send(bool down) const {
+    if (key) {
+        SendKey(key, down);
+    } else {
+        SendMouseButton(down ? mouseDown : mouseUp, mouseData);
+    }
+}
+
+Payloads TalkCycle(const StandIn& target, const HotkeyInput& hotkey,
+                   const std::function<void()>& before) {
+    return TalkCycle(
+        target, [&](bool down) { hotkey.Send(down); }, before);
+}
+
+Payloads TalkCycle(const StandIn& target, const std::function<void(bool down)>& hold,
+                   const std::function<void()>& before) {
+    const size_t start = target.Commands().size();
+    auto since = [&] {
+        const Payloads all = target.Payloads();
+        return Payloads(all.begin() + static_cast<std::ptrdiff_t>(std::min(start, all.size())),
+                        all.end());
+    };
+    if (before) {
+        before();
+    }
+    hold(true);
+    WaitUntil([&] { return !since().empty() && since().back() == "2|1"; }, 3000);
+    hold(false);
+    WaitUntil([&] { return !since().empty() && since().back() == "2|0"; }, 3000);
+    return since();
 }
 
 void MoveCursorTo(int x, int y) {

@@ -15,8 +15,10 @@ namespace test_support {
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 
 // Runs the action on another thread while this one keeps pumping: input sent
-// from the thread that owns the hooks would wait on itself.
-void RunWhilePumping(const std::function<void()>& action);
+// from the thread that owns the hooks would wait on itself. False when it has
+// not finished in time; its thread is then left running, not joined, so that a
+// hang fails the test, and the action must own whatever it touches.
+bool RunWhilePumping(DWORD timeoutMs, std::function<void()> action);
 
 // Pumps this thread's messages for the given time.
 void PumpMessagesFor(DWORD milliseconds);
@@ -25,6 +27,44 @@ void PumpMessagesFor(DWORD milliseconds);
 std::wstring SiblingExecutable(const wchar_t* fileName);
 
 std::wstring TempFilePath(const wchar_t* prefix);
+
+// The file's bytes, empty when it cannot be read; shared with its writer.
+std::string ReadWholeFile(const std::wstring& path);
+
+// A window's text, asked for with a bounded wait (the window may be another
+// process's, and busy).
+std::wstring WindowText(HWND window);
+
+// Screen coordinates of a window's centre.
+POINT CentreOf(HWND window);
+
+// Makes the window the foreground window; false when it does not become so.
+bool BringToFront(HWND window);
+
+// A message-only window standing in for one of the program's windows: it
+// records the listed messages sent to it, in order; posted ones wait in its
+// queue until taken.
+class MessageProbe {
+  public:
+    explicit MessageProbe(std::vector<UINT> recorded = {});
+    ~MessageProbe();
+    MessageProbe(const MessageProbe&) = delete;
+    MessageProbe& operator=(const MessageProbe&) = delete;
+    HWND Window() const {
+        return window_;
+    }
+    const std::vector<UINT>& Received() const {
+        return received_;
+    }
+    // The lParams of the posted messages of this kind, taken from the queue.
+    std::vector<LPARAM> TakePosted(UINT message);
+
+  private:
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    HWND window_ = nullptr;
+    std::vector<UINT> recorded_;
+    std::vector<UINT> received_;
+};
 
 class ChildProcess {
   public:
@@ -46,6 +86,9 @@ class ChildProcess {
     PROCESS_INFORMATION info_ = {};
 };
 
+// Talk commands in the order received, e.g. {"2|0", "2|1"}.
+using Payloads = std::vector<std::string>;
+
 struct ReceivedCommand {
     unsigned long long id = 0;
     unsigned long bytes = 0;
@@ -59,13 +102,17 @@ class StandIn {
     explicit StandIn(const std::wstring& extraArguments = L"");
     ~StandIn();
 
+    // Starts it with an empty log and waits until its window is there.
     bool Start();
     void Stop();
     HWND Window() const;
     std::vector<ReceivedCommand> Commands() const;
-    // The payloads received so far, e.g. {"2|0", "2|1"}.
-    std::vector<std::string> Payloads() const;
+    // The payloads received so far; a message that is not a talk command
+    // (another id or byte count) shows as "bad id=<id> bytes=<n>".
+    test_support::Payloads Payloads() const;
     bool WaitForCommandCount(size_t count, DWORD timeoutMs) const;
+    // Waits until the last command received is the given one.
+    bool WaitForLast(const std::string& payload, DWORD timeoutMs) const;
 
   private:
     std::wstring logPath_;
@@ -80,5 +127,25 @@ void SendKey(WORD virtualKey, bool down);
 void TapKey(WORD virtualKey);
 void SendMouseButton(DWORD flags, DWORD mouseData = 0);
 void MoveCursorTo(int x, int y);
+
+// A hotkey as real input: a key, or a mouse button's down and up flags.
+struct HotkeyInput {
+    WORD key;
+    DWORD mouseDown, mouseUp, mouseData;
+    void Send(bool down) const;
+};
+constexpr HotkeyInput F12_KEY = {VK_F12, 0, 0, 0};
+constexpr HotkeyInput F9_KEY = {VK_F9, 0, 0, 0};
+constexpr HotkeyInput MIDDLE_BUTTON = {0, MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP, 0};
+constexpr HotkeyInput X2_BUTTON = {0, MOUSEEVENTF_XDOWN, MOUSEEVENTF_XUP, XBUTTON2};
+
+// Sends `before`, then presses and releases the hotkey, each time waiting for
+// the command it should bring; returns every command that came meanwhile.
+// {"2|1", "2|0"} means the hotkey talked and `before` sent nothing at all.
+Payloads TalkCycle(const StandIn& target, const HotkeyInput& hotkey,
+                   const std::function<void()>& before = nullptr);
+// The same with any input held down and let go, e.g. the left button.
+Payloads TalkCycle(const StandIn& target, const std::function<void(bool down)>& hold,
+                   const std::function<void()>& before = nullptr);
 
 } // namespace test_support

@@ -33,10 +33,7 @@ HWND VorrelApp::Control(int id) const {
 }
 
 std::wstring VorrelApp::ControlText(int id) const {
-    wchar_t text[1024] = L"";
-    SendMessageTimeoutW(Control(id), WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text),
-                        SMTO_ABORTIFHUNG, 5000, nullptr);
-    return text;
+    return WindowText(Control(id));
 }
 
 bool VorrelApp::OffPictureVisible() const {
@@ -54,19 +51,39 @@ HWND VorrelApp::SelectionWindow() const {
     return nullptr;
 }
 
+HWND VorrelApp::OpenChooser() const {
+    // A chooser that just closed gives the main window back its input; an
+    // active window does not spend the click on its activation.
+    if (!WaitUntil([&] { return IsWindowEnabled(mainWindow_) != FALSE; }, 5000) || !Focus()) {
+        return nullptr;
+    }
+    HWND chooser = nullptr;
+    for (int attempt = 0; attempt < 2 && !chooser; ++attempt) {
+        ClickAt(CentreOf(Control(IDC_SET_HOTKEY)));
+        // Once the owner is disabled the chooser is on its way: never click
+        // again then, as a second click would land on its Cancel button.
+        WaitUntil(
+            [&] {
+                return (chooser = SelectionWindow()) != nullptr || !IsWindowEnabled(mainWindow_);
+            },
+            3000);
+        if (!chooser && !IsWindowEnabled(mainWindow_)) {
+            WaitUntil([&] { return (chooser = SelectionWindow()) != nullptr; }, 5000);
+        }
+    }
+    return chooser;
+}
+
 POINT VorrelApp::PictureCentre() const {
-    RECT picture;
-    GetWindowRect(Control(IDC_IMAGE_ON), &picture);
-    return {(picture.left + picture.right) / 2, (picture.top + picture.bottom) / 2};
+    return CentreOf(Control(IDC_IMAGE_ON));
 }
 
 bool VorrelApp::Focus() const {
-    return WaitUntil(
-        [&] {
-            SetForegroundWindow(mainWindow_);
-            return GetForegroundWindow() == mainWindow_;
-        },
-        5000);
+    return BringToFront(mainWindow_);
+}
+
+bool VorrelApp::WaitForTargetGone() const {
+    return WaitUntil([&] { return IsWindowVisible(Control(IDC_STATIC)) != FALSE; }, 5000);
 }
 
 long VorrelApp::Close(DWORD timeoutMs) {
@@ -76,6 +93,11 @@ long VorrelApp::Close(DWORD timeoutMs) {
 
 bool StartWithSilencedTarget(StandIn& target, VorrelApp& app) {
     return target.Start() && app.Start() && target.WaitForCommandCount(1, 5000);
+}
+
+bool RestartTarget(StandIn& target, const VorrelApp& app) {
+    target.Stop();
+    return app.WaitForTargetGone() && target.Start() && target.WaitForCommandCount(1, 5000);
 }
 
 ScreenPixels CaptureScreen(const RECT& area) {
@@ -148,12 +170,24 @@ double ImageDistance(const ScreenPixels& a, const ScreenPixels& b) {
 }
 
 void PressLeftAt(POINT at) {
+    // A press within the double-click time of the last one would be a double click.
+    static ULONGLONG lastPress = 0;
+    const ULONGLONG since = GetTickCount64() - lastPress;
+    if (since <= GetDoubleClickTime()) {
+        PumpMessagesFor(static_cast<DWORD>(GetDoubleClickTime() - since) + 50);
+    }
     MoveCursorTo(at.x, at.y);
     SendMouseButton(MOUSEEVENTF_LEFTDOWN);
+    lastPress = GetTickCount64();
 }
 
 void ReleaseLeft() {
     SendMouseButton(MOUSEEVENTF_LEFTUP);
+}
+
+void ClickAt(POINT at) {
+    PressLeftAt(at);
+    ReleaseLeft();
 }
 
 } // namespace test_support

@@ -24,10 +24,16 @@ class VorrelApp {
     bool OffPictureVisible() const;
     // The owned, enabled selection window, or null when none is open.
     HWND SelectionWindow() const;
+    // Opens the selection window with a real click on "Set hotkey"; null when
+    // it did not open.
+    HWND OpenChooser() const;
     // Screen coordinates of the picture's centre.
     POINT PictureCentre() const;
     // Brings the main window to the front so that it gets the keys.
     bool Focus() const;
+    // Waits until a presence check has seen the voice changer gone: the
+    // warning shows (within two checks, whatever the blink phase).
+    bool WaitForTargetGone() const;
     // Closes the window as the close box does; returns the exit code or -1.
     long Close(DWORD timeoutMs = 10000);
     ChildProcess& Process() {
@@ -42,6 +48,10 @@ class VorrelApp {
 // Starts the voice changer stand-in, then the program, and waits until the
 // program's first presence check has silenced the stand-in.
 bool StartWithSilencedTarget(StandIn& target, VorrelApp& app);
+
+// Stops the stand-in, waits until the program has seen it gone, starts it
+// again (with an empty log) and waits until the program has silenced it.
+bool RestartTarget(StandIn& target, const VorrelApp& app);
 
 // Pixels of the screen, 24-bit, top row first.
 struct ScreenPixels {
@@ -60,8 +70,10 @@ ScreenPixels LoadProgramBitmap(int resourceId);
 // Mean absolute difference per channel between two equal-sized images.
 double ImageDistance(const ScreenPixels& a, const ScreenPixels& b);
 
-// Left button press and release at a screen point.
+// Left button press at a screen point, spaced beyond the double-click time
+// from the last one so that each is a plain press; its release; both.
 void PressLeftAt(POINT at);
 void ReleaseLeft();
+void ClickAt(POINT at);
 
 } // namespace test_support
