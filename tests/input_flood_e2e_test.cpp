@@ -1,13 +1,12 @@
 // Thousands of random key and mouse events through SendInput, with the
 // selection window closed and open; push-to-talk must come out working.
-#include "focus_sink.h"
 #include "res/resource.h"
 #include "vorrel_app.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
-#include <set>
+#include <vector>
 
 using namespace test_support;
 
@@ -15,61 +14,40 @@ namespace {
 
 constexpr int FLOOD_EVENTS = 5000;
 
-// Keys that the flood may press. F4 stays out so that Alt+F4 cannot close
-// the windows under test; Enter, Space and Tab would work the dialogs, not
-// the hooks.
+// What the flood may press. F4 stays out so that Alt+F4 cannot close the
+// windows under test; Enter, Space and Tab would work the dialogs, not the hooks.
 const WORD FLOOD_KEYS[] = {'A',       'Q',       'Z',        '1',      '0',     VK_F1,   VK_F2,
                            VK_F3,     VK_F5,     VK_F9,      VK_F11,   VK_F12,  VK_F12,  VK_F12,
                            VK_ESCAPE, VK_SHIFT,  VK_CONTROL, VK_MENU,  VK_LEFT, VK_HOME, VK_INSERT,
                            VK_DELETE, VK_DIVIDE, VK_NUMPAD5, VK_OEM_2, VK_BACK};
+const HotkeyInput FLOOD_BUTTONS[] = {
+    MIDDLE_BUTTON, X2_BUTTON, {0, MOUSEEVENTF_XDOWN, MOUSEEVENTF_XUP, XBUTTON1}};
 
-class Flood {
-  public:
-    explicit Flood(unsigned seed) : random_(seed) {}
-
-    void Send(int events) {
-        for (int i = 0; i < events; ++i) {
-            if (std::uniform_int_distribution<int>(0, 9)(random_) < 7) {
-                const WORD key = FLOOD_KEYS[std::uniform_int_distribution<size_t>(
-                    0, sizeof FLOOD_KEYS / sizeof FLOOD_KEYS[0] - 1)(random_)];
-                const bool down = !keysDown_.count(key);
-                SendKey(key, down);
-                down ? (void)keysDown_.insert(key) : (void)keysDown_.erase(key);
-            } else {
-                const int button = std::uniform_int_distribution<int>(0, 2)(random_);
-                const bool down = !buttonsDown_.count(button);
-                SendButton(button, down);
-                down ? (void)buttonsDown_.insert(button) : (void)buttonsDown_.erase(button);
-            }
-            if (i % 50 == 0) {
-                PumpMessagesFor(1);
-            }
-        }
-        // Let go of everything still held.
-        for (WORD key : keysDown_) {
-            SendKey(key, false);
-        }
-        for (int button : buttonsDown_) {
-            SendButton(button, false);
-        }
-        keysDown_.clear();
-        buttonsDown_.clear();
+// Random presses and releases, about 7 keys to 3 buttons, each input toggled.
+void Flood(unsigned seed, int events) {
+    std::mt19937 random(seed);
+    std::vector<HotkeyInput> inputs;
+    for (WORD key : FLOOD_KEYS) {
+        inputs.push_back({key, 0, 0, 0});
     }
-
-  private:
-    static void SendButton(int button, bool down) {
-        if (button == 0) {
-            SendMouseButton(down ? MOUSEEVENTF_MIDDLEDOWN : MOUSEEVENTF_MIDDLEUP);
-        } else {
-            SendMouseButton(down ? MOUSEEVENTF_XDOWN : MOUSEEVENTF_XUP,
-                            button == 1 ? XBUTTON1 : XBUTTON2);
+    for (int weight = 0; weight < 4; ++weight) {
+        inputs.insert(inputs.end(), std::begin(FLOOD_BUTTONS), std::end(FLOOD_BUTTONS));
+    }
+    std::vector<bool> down(inputs.size());
+    for (int i = 0; i < events; ++i) {
+        const size_t pick = std::uniform_int_distribution<size_t>(0, inputs.size() - 1)(random);
+        down[pick] = !down[pick];
+        inputs[pick].Send(down[pick]);
+        if (i % 50 == 0) {
+            PumpMessagesFor(1);
         }
     }
-
-    std::mt19937 random_;
-    std::set<WORD> keysDown_;
-    std::set<int> buttonsDown_;
-};
+    for (size_t pick = 0; pick < inputs.size(); ++pick) { // let go of everything still held
+        if (down[pick]) {
+            inputs[pick].Send(false);
+        }
+    }
+}
 
 class InputFlood : public ::testing::Test {
   protected:
@@ -90,14 +68,22 @@ class InputFlood : public ::testing::Test {
         std::printf("flood: %zu commands reached the target\n", target.Commands().size());
     }
 
+    // Takes the keys while flooding, where they can neither close nor open
+    // anything: no caption, no system menu, and F4 is never flooded.
+    bool FocusSink() {
+        MoveCursorTo(1100, 875);
+        return BringToFront(sink);
+    }
+
     StandIn target;
     VorrelApp app;
-    FocusSink sink;
+    HWND sink = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 1000, 800,
+                                200, 150, nullptr, nullptr, nullptr, nullptr);
 };
 
 TEST_F(InputFlood, WithTheSelectionWindowClosed) {
-    ASSERT_TRUE(sink.TakeFocus());
-    Flood(1).Send(FLOOD_EVENTS);
+    ASSERT_TRUE(FocusSink());
+    Flood(1, FLOOD_EVENTS);
     EXPECT_EQ(app.SelectionWindow(), nullptr);
     ExpectStillWorking();
     EXPECT_EQ(app.ControlText(IDC_HOTKEY_LABEL), L"hotkey-> F12");
@@ -106,8 +92,8 @@ TEST_F(InputFlood, WithTheSelectionWindowClosed) {
 TEST_F(InputFlood, WithTheSelectionWindowOpen) {
     HWND chooser = app.OpenChooser();
     ASSERT_NE(chooser, nullptr);
-    ASSERT_TRUE(sink.TakeFocus());
-    Flood(2).Send(FLOOD_EVENTS);
+    ASSERT_TRUE(FocusSink());
+    Flood(2, FLOOD_EVENTS);
 
     EXPECT_EQ(WindowText(GetDlgItem(chooser, IDC_STATIC)).rfind(L">>>> ", 0), 0u)
         << "the chooser took the releases";

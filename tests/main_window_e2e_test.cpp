@@ -56,43 +56,9 @@ class WithTarget : public ::testing::Test {
     VorrelApp app;
 };
 
-TEST(MainWindowAtStart, LooksAsLaidOut) {
-    VorrelApp app;
-    ASSERT_TRUE(app.Start());
-    HWND window = app.MainWindow();
-
-    wchar_t caption[256];
-    GetWindowTextW(window, caption, 256);
-    EXPECT_STREQ(caption, L"Vorrel v0.4 (Pelorin Pulgin)");
-
-    RECT frame;
-    GetWindowRect(window, &frame);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    RECT desktop;
-    GetWindowRect(GetDesktopWindow(), &desktop);
-    EXPECT_EQ(frame.left, desktop.left + (desktop.right - desktop.left - width) / 2);
-    EXPECT_EQ(frame.top, desktop.top + (desktop.bottom - desktop.top - height) / 2);
-
-    for (int id : {IDC_IMAGE_ON, IDC_IMAGE_OFF}) {
-        RECT picture;
-        GetWindowRect(app.Control(id), &picture);
-        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&picture), 2);
-        EXPECT_EQ(picture.left, (width - 128) / 2 - 10) << id;
-        EXPECT_EQ(picture.top, (height - 128) / 2 - 10) << id;
-        EXPECT_EQ(picture.right - picture.left, 128) << id;
-        EXPECT_EQ(picture.bottom - picture.top, 128) << id;
-    }
-
-    EXPECT_EQ(app.ControlText(IDC_HOTKEY_LABEL), L"hotkey-> F12");
-    EXPECT_EQ(app.ControlText(IDC_SET_HOTKEY), L"Set hotkey");
-    EXPECT_TRUE(app.OffPictureVisible());
-    EXPECT_TRUE(WaitForPicture(app, Shown::Off));
-    EXPECT_EQ(app.Close(), 0);
-}
-
-// The label's text shows in the look's text colour on the look's background.
-TEST(MainWindowColours, BlueWithWhiteTextWithoutArgumentsSystemColoursWithAny) {
+// Laid out as designed in either look; the label's text shows in the look's
+// text colour on the look's background, and the picture keeps its blue.
+TEST(MainWindowAtStart, LooksAsLaidOutBlueWithoutArgumentsSystemColoursWithAny) {
     struct Case {
         const wchar_t* arguments;
         COLORREF background, text;
@@ -104,10 +70,30 @@ TEST(MainWindowColours, BlueWithWhiteTextWithoutArgumentsSystemColoursWithAny) {
         VorrelApp app;
         ASSERT_TRUE(app.Start(c.arguments));
         const std::string arguments(c.arguments, c.arguments + wcslen(c.arguments));
-        EXPECT_TRUE(
-            WaitUntil([&] { return ClientPixel(app.MainWindow(), 4, 4) == c.background; }, 3000))
-            << "arguments '" << arguments << "' gave 0x" << std::hex
-            << ClientPixel(app.MainWindow(), 4, 4);
+        HWND window = app.MainWindow();
+        EXPECT_EQ(WindowText(window), L"Vorrel v0.4 (Pelorin Pulgin)");
+        RECT frame, desktop;
+        GetWindowRect(window, &frame);
+        GetWindowRect(GetDesktopWindow(), &desktop);
+        const int width = frame.right - frame.left;
+        const int height = frame.bottom - frame.top;
+        EXPECT_EQ(frame.left, desktop.left + (desktop.right - desktop.left - width) / 2);
+        EXPECT_EQ(frame.top, desktop.top + (desktop.bottom - desktop.top - height) / 2);
+        for (int id : {IDC_IMAGE_ON, IDC_IMAGE_OFF}) {
+            RECT picture;
+            GetWindowRect(app.Control(id), &picture);
+            MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&picture), 2);
+            EXPECT_EQ(picture.left, (width - 128) / 2 - 10) << id;
+            EXPECT_EQ(picture.top, (height - 128) / 2 - 10) << id;
+            EXPECT_EQ(picture.right - picture.left, 128) << id;
+            EXPECT_EQ(picture.bottom - picture.top, 128) << id;
+        }
+        EXPECT_EQ(app.ControlText(IDC_HOTKEY_LABEL), L"hotkey-> F12");
+        EXPECT_EQ(app.ControlText(IDC_SET_HOTKEY), L"Set hotkey");
+        EXPECT_TRUE(app.OffPictureVisible());
+
+        EXPECT_TRUE(WaitUntil([&] { return ClientPixel(window, 4, 4) == c.background; }, 3000))
+            << "arguments '" << arguments << "' gave 0x" << std::hex << ClientPixel(window, 4, 4);
         RECT label;
         GetWindowRect(app.Control(IDC_HOTKEY_LABEL), &label);
         auto pixelsOf = [&](COLORREF colour) {
@@ -117,7 +103,6 @@ TEST(MainWindowColours, BlueWithWhiteTextWithoutArgumentsSystemColoursWithAny) {
         EXPECT_TRUE(WaitUntil([&] { return pixelsOf(c.text) > 10; }, 3000))
             << "arguments '" << arguments << "': no label text in its colour";
         EXPECT_GT(pixelsOf(c.background), pixelsOf(c.text)) << "arguments '" << arguments << "'";
-        // The picture keeps its blue in either look.
         EXPECT_TRUE(WaitForPicture(app, Shown::Off));
         EXPECT_EQ(app.Close(), 0);
     }

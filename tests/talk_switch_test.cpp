@@ -102,23 +102,19 @@ TEST_F(TalkSwitch, SimultaneousStartsSendOnce) {
 
     for (int round = 0; round < 20; ++round) {
         auto sent = std::make_shared<std::atomic<int>>(0);
-        ASSERT_TRUE(test_support::RunWhilePumping(10000,
-                                                  [sent] {
-                                                      std::atomic<bool> go{false};
-                                                      auto racer = [&] {
-                                                          while (!go.load()) {
-                                                          }
-                                                          if (SetTalking(true)) {
-                                                              sent->fetch_add(1);
-                                                          }
-                                                      };
-                                                      std::thread first(racer);
-                                                      std::thread second(racer);
-                                                      go.store(true);
-                                                      first.join();
-                                                      second.join();
-                                                  }))
-            << "round " << round << " hung";
+        auto race = [sent] {
+            std::atomic<bool> go{false};
+            auto racer = [&] {
+                while (!go.load()) {
+                }
+                sent->fetch_add(SetTalking(true) ? 1 : 0);
+            };
+            std::thread first(racer), second(racer);
+            go.store(true);
+            first.join();
+            second.join();
+        };
+        ASSERT_TRUE(test_support::RunWhilePumping(10000, race)) << "round " << round << " hung";
         EXPECT_EQ(sent->load(), 1) << "round " << round;
         ASSERT_TRUE(SetTalking(false));
     }

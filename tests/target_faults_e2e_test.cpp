@@ -14,18 +14,6 @@ namespace {
 constexpr DWORD CHECK_PERIOD_MS = 1000;
 constexpr DWORD BUSY_MS = 3000;
 
-double MsSince(LONGLONG startQpc, LONGLONG qpc) {
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return 1000.0 * static_cast<double>(qpc - startQpc) / static_cast<double>(frequency.QuadPart);
-}
-
-LONGLONG NowQpc() {
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return now.QuadPart;
-}
-
 // A wait that gives up takes back a command the target had not begun to
 // handle, so a stop sent while it is busy elsewhere never arrives by itself.
 TEST(TargetFaults, StopMissedDuringABusySpellIsSentAgainOnceTheTargetIsFree) {
@@ -47,20 +35,20 @@ TEST(TargetFaults, StopMissedDuringABusySpellIsSentAgainOnceTheTargetIsFree) {
         StandIn target(c.standInArguments);
         VorrelApp app;
         ASSERT_TRUE(target.Start()) << c.what;
-        LONGLONG letGo = NowQpc();
+        long long letGo = QpcNow();
         ASSERT_TRUE(app.Start()) << c.what;
         if (c.hold) {
             ASSERT_TRUE(target.WaitForCommandCount(1, 5000)) << c.what;
             c.hold(app, true);
             ASSERT_TRUE(target.WaitForLast("2|1", 3000)) << c.what; // now it is busy
-            letGo = NowQpc();
+            letGo = QpcNow();
             c.hold(app, false);
         }
         if (!target.WaitForLast("2|0", BUSY_MS + 2 * CHECK_PERIOD_MS + 1000)) {
             ADD_FAILURE() << c.what << ": still transmitting";
             continue;
         }
-        const double ms = MsSince(letGo, target.Commands().back().qpc);
+        const double ms = QpcMs(letGo, target.Commands().back().qpc);
         std::printf("%s: \"2|0\" arrived %.0f ms after the release\n", c.what, ms);
         EXPECT_LE(ms, BUSY_MS + 2 * CHECK_PERIOD_MS) << c.what;
         EXPECT_TRUE(WaitUntil([&] { return app.OffPictureVisible(); }, 3000)) << c.what;

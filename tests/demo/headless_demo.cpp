@@ -25,35 +25,18 @@ void Check(bool condition, const char* what) {
     }
 }
 
-void SaveBitmap(const ScreenPixels& image, const std::wstring& path) {
-    const int stride = (image.width * 3 + 3) & ~3;
-    BITMAPFILEHEADER file = {};
-    BITMAPINFOHEADER info = {};
-    info.biSize = sizeof info;
-    info.biWidth = image.width;
-    info.biHeight = image.height; // bottom-up
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biSizeImage = static_cast<DWORD>(stride * image.height);
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof info;
-    file.bfSize = file.bfOffBits + info.biSizeImage;
-    std::string pixels(info.biSizeImage, '\0');
-    for (int y = 0; y < image.height; ++y) {
-        char* row = &pixels[static_cast<size_t>(image.height - 1 - y) * stride];
-        for (int x = 0; x < image.width; ++x) {
-            const COLORREF c = image.At(x, y);
-            row[3 * x] = static_cast<char>(GetBValue(c));
-            row[3 * x + 1] = static_cast<char>(GetGValue(c));
-            row[3 * x + 2] = static_cast<char>(GetRValue(c));
-        }
+// A binary PPM: the simplest picture file, which the run command turns into PNG.
+void SavePicture(const ScreenPixels& image, const std::wstring& path) {
+    std::string file =
+        "P6\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n";
+    for (COLORREF c : image.pixels) {
+        file += {static_cast<char>(GetRValue(c)), static_cast<char>(GetGValue(c)),
+                 static_cast<char>(GetBValue(c))};
     }
     HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD written = 0;
-    WriteFile(out, &file, sizeof file, &written, nullptr);
-    WriteFile(out, &info, sizeof info, &written, nullptr);
-    WriteFile(out, pixels.data(), info.biSizeImage, &written, nullptr);
+    WriteFile(out, file.data(), static_cast<DWORD>(file.size()), &written, nullptr);
     CloseHandle(out);
 }
 
@@ -61,7 +44,7 @@ void Screenshot(HWND window, const wchar_t* name) {
     PumpMessagesFor(300); // let the window finish painting
     RECT frame;
     GetWindowRect(window, &frame);
-    SaveBitmap(CaptureScreen(frame), g_outputFolder + L"\\" + name + L".bmp");
+    SavePicture(CaptureScreen(frame), g_outputFolder + L"\\" + name + L".ppm");
     std::printf("  shot  %ls\n", name);
 }
 
@@ -124,12 +107,9 @@ int wmain(int argc, wchar_t** argv) {
 
     std::printf("\nThe stand-in voice changer received:\n");
     const auto commands = target.Commands();
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
     for (const auto& command : commands) {
-        const double ms =
-            1000.0 * static_cast<double>(command.qpc - commands.front().qpc) / frequency.QuadPart;
-        std::printf("  %+9.1f ms  id=%llu bytes=%lu \"%s\"\n", ms, command.id, command.bytes,
+        std::printf("  %+9.1f ms  id=%llu bytes=%lu \"%s\"\n",
+                    QpcMs(commands.front().qpc, command.qpc), command.id, command.bytes,
                     command.data.c_str());
     }
     std::printf("\nscripted session: %d of %d checks held\n", g_checks - g_failures, g_checks);

@@ -31,41 +31,40 @@ const Hotkey HOTKEYS[] = {
 
 const Payloads TALKED = {"2|1", "2|0"};
 
-class Soak {
-  public:
+struct Soak {
     bool Start() {
-        return StartWithSilencedTarget(target_, app_);
+        return StartWithSilencedTarget(target, app);
     }
 
     // One random step; false when the program stopped doing its job.
     bool Step() {
-        const int pick = std::uniform_int_distribution<int>(0, 99)(random_);
+        const int pick = std::uniform_int_distribution<int>(0, 99)(rng);
         const char* what = pick < 70   ? "press and release"
                            : pick < 80 ? "hotkey change"
                            : pick < 90 ? "target restart"
                                        : "picture click";
         bool ok = false;
         if (pick < 70) {
-            ok = TalkCycle(target_, HOTKEYS[active_].input) == TALKED;
-            ++cycles_;
+            ok = TalkCycle(target, HOTKEYS[active].input) == TALKED;
+            ++cycles;
         } else if (pick < 80) {
             ok = ChangeHotkey();
         } else if (pick < 90) {
-            ok = RestartTarget(target_, app_);
-            ++restarts_;
+            ok = RestartTarget(target, app);
+            ++restarts;
         } else {
-            ok = TalkCycle(target_, [&](bool down) {
-                     down ? PressLeftAt(app_.PictureCentre()) : ReleaseLeft();
+            ok = TalkCycle(target, [&](bool down) {
+                     down ? PressLeftAt(app.PictureCentre()) : ReleaseLeft();
                  }) == TALKED;
         }
         if (!ok) {
-            std::printf("%s failed (hotkey %ls)\n", what, HOTKEYS[active_].label);
+            std::printf("%s failed (hotkey %ls)\n", what, HOTKEYS[active].label);
         }
         return ok;
     }
 
     Footprint Sample(const char* when) {
-        const Footprint f = MeasureFootprint(app_.Process().Id(), linuxPid_);
+        const Footprint f = MeasureFootprint(app.Process().Id(), linuxPid);
         std::printf("%-10s", when);
         for (const FootprintFigure& figure : FOOTPRINT_FIGURES) {
             std::printf("  %s %lld", figure.key, f.*figure.value);
@@ -75,59 +74,45 @@ class Soak {
         return f;
     }
 
-    void FindLinuxProcess() {
-        linuxPid_ = FindLinuxPid(L"vorrel.exe");
-    }
-    long Close() {
-        return app_.Close();
-    }
-    size_t Cycles() const {
-        return cycles_;
-    }
-    size_t Restarts() const {
-        return restarts_;
-    }
-
-  private:
     bool ChangeHotkey() {
-        const size_t next = std::uniform_int_distribution<size_t>(0, 3)(random_);
-        HWND chooser = app_.OpenChooser();
-        if (!chooser) {
-            return false;
-        }
+        const size_t next = std::uniform_int_distribution<size_t>(0, 3)(rng);
+        const Hotkey& hotkey = HOTKEYS[next];
+        HWND chooser = app.OpenChooser();
         // The active hotkey talks as it is chosen; any other only shows its name.
-        bool chosen = true;
-        if (next == active_) {
-            chosen = TalkCycle(target_, HOTKEYS[next].input) == TALKED;
-        } else {
-            HOTKEYS[next].input.Send(true);
-            HOTKEYS[next].input.Send(false);
+        bool shown = chooser && (next != active || TalkCycle(target, hotkey.input) == TALKED);
+        if (chooser && next != active) {
+            hotkey.input.Send(true);
+            hotkey.input.Send(false);
         }
-        const std::wstring name = std::wstring(HOTKEYS[next].label).substr(9);
-        chosen = chosen && WaitUntil(
-                               [&] {
-                                   return WindowText(GetDlgItem(chooser, IDC_STATIC)).find(name) !=
-                                          std::wstring::npos;
-                               },
-                               3000);
+        shown = shown &&
+                WaitUntil(
+                    [&] {
+                        return WindowText(GetDlgItem(chooser, IDC_STATIC)).find(hotkey.label + 9) !=
+                               std::wstring::npos;
+                    },
+                    3000);
         PostMessageW(GetDlgItem(chooser, IDC_APPLY), BM_CLICK, 0, 0);
-        active_ = next;
-        const bool applied = WaitUntil(
-            [&] { return app_.ControlText(IDC_HOTKEY_LABEL) == HOTKEYS[next].label; }, 3000);
-        if (!applied) {
-            std::printf("label reads \"%ls\"\n", app_.ControlText(IDC_HOTKEY_LABEL).c_str());
+        const bool applied =
+            shown &&
+            WaitUntil([&] { return app.ControlText(IDC_HOTKEY_LABEL) == hotkey.label; }, 3000);
+        active = applied ? next : active;
+        const bool closed = WaitUntil([&] { return app.SelectionWindow() == nullptr; }, 3000);
+        if (!chooser || !shown || !applied || !closed) {
+            std::printf("chooser %s\n", !chooser   ? "did not open"
+                                        : !shown   ? "did not show the choice"
+                                        : !applied ? "did not change the label"
+                                                   : "did not close");
         }
-        return chosen && applied &&
-               WaitUntil([&] { return app_.SelectionWindow() == nullptr; }, 3000);
+        return applied && closed;
     }
 
-    std::mt19937 random_{42};
-    StandIn target_;
-    VorrelApp app_;
-    long linuxPid_ = 0;
-    size_t active_ = 0;
-    size_t cycles_ = 0;
-    size_t restarts_ = 0;
+    std::mt19937 rng{42};
+    StandIn target;
+    VorrelApp app;
+    long linuxPid = 0;
+    size_t active = 0;
+    size_t cycles = 0;
+    size_t restarts = 0;
 };
 
 } // namespace
@@ -139,7 +124,7 @@ int main(int argc, char** argv) {
         std::printf("the program or the stand-in did not start\n");
         return 1;
     }
-    soak.FindLinuxProcess();
+    soak.linuxPid = FindLinuxPid(L"vorrel.exe");
 
     // Warm up: every kind of step once, so that one-time allocations are done.
     for (int i = 0; i < 40; ++i) {
@@ -164,11 +149,11 @@ int main(int argc, char** argv) {
     }
     PumpMessagesFor(1500);
     const bool flat = FootprintStayedFlat(start, soak.Sample("end"));
-    const long exitCode = soak.Close();
+    const long exitCode = soak.app.Close();
 
     std::printf("soak of %llu s: %zu press-and-release cycles, %zu voice changer restarts, "
                 "%d failed steps, exit code %ld, %s\n",
-                seconds, soak.Cycles(), soak.Restarts(), failures, exitCode,
+                seconds, soak.cycles, soak.restarts, failures, exitCode,
                 flat ? "flat" : "something grew or went missing");
     return failures == 0 && flat && exitCode == 0 ? 0 : 1;
 }

@@ -23,6 +23,21 @@ long long StatusField(const std::string& status, const char* name) {
     return at ? std::atoll(at + std::strlen(name)) : -1;
 }
 
+// Field n (from 1) of /proc/<pid>/stat, counted after the parenthesised name.
+double StatField(long pid, int n) {
+    const std::string stat = ReadWholeFile(ProcPath(pid, L"stat"));
+    const size_t close = stat.rfind(')');
+    if (close == std::string::npos) {
+        return -1;
+    }
+    const char* p = stat.c_str() + close + 2; // field 3
+    for (int field = 3; field < n && p; ++field) {
+        p = std::strchr(p, ' ');
+        p = p ? p + 1 : nullptr;
+    }
+    return p ? std::atof(p) : -1;
+}
+
 template <typename Visit> void ForEachEntry(const std::wstring& folder, Visit visit) {
     WIN32_FIND_DATAW entry;
     HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
@@ -44,17 +59,21 @@ long FindLinuxPid(const wchar_t* exeName) {
     std::snprintf(narrow, sizeof narrow, "%ls", exeName);
     const size_t nameLength = std::strlen(narrow);
     long found = 0;
+    double foundStart = -1;
     ForEachEntry(L"Z:\\proc", [&](const wchar_t* name) {
         const long pid = std::wcstol(name, nullptr, 10);
-        if (pid <= 0 || found) {
-            return;
-        }
         // Wine puts the Windows path of the program first: match its file name.
         const std::string program = ReadWholeFile(ProcPath(pid, L"cmdline")).c_str();
-        const size_t at = program.size() >= nameLength ? program.size() - nameLength : 0;
-        if (program.size() > nameLength && _stricmp(program.c_str() + at, narrow) == 0 &&
-            (program[at - 1] == '\\' || program[at - 1] == '/')) {
+        const size_t at = program.size() > nameLength ? program.size() - nameLength : 0;
+        if (at == 0 || _stricmp(program.c_str() + at, narrow) != 0 ||
+            (program[at - 1] != '\\' && program[at - 1] != '/')) {
+            return;
+        }
+        // The newest: a copy that an earlier run left ending is not ours.
+        const double start = StatField(pid, 22);
+        if (start > foundStart) {
             found = pid;
+            foundStart = start;
         }
     });
     return found;
@@ -142,23 +161,10 @@ Footprint MeasureFootprint(DWORD windowsPid, long linuxPid) {
 }
 
 double LinuxCpuSeconds(long linuxPid) {
-    const std::string stat = ReadWholeFile(ProcPath(linuxPid, L"stat"));
-    // Fields after the parenthesised name: state is field 3, utime 14, stime 15.
-    const size_t close = stat.rfind(')');
-    if (close == std::string::npos) {
-        return -1;
-    }
-    const char* p = stat.c_str() + close + 2;
-    double ticks[2] = {0, 0};
-    for (int field = 3; field <= 15 && *p; ++field) {
-        if (field >= 14) {
-            ticks[field - 14] = std::atof(p);
-        }
-        p = std::strchr(p, ' ');
-        p = p ? p + 1 : "";
-    }
     constexpr double USER_HZ = 100.0; // the kernel's fixed unit for /proc times
-    return (ticks[0] + ticks[1]) / USER_HZ;
+    const double user = StatField(linuxPid, 14);
+    const double system = StatField(linuxPid, 15);
+    return user < 0 || system < 0 ? -1 : (user + system) / USER_HZ;
 }
 
 long long LinuxContextSwitches(long linuxPid) {

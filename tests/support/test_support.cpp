@@ -51,20 +51,24 @@ void PumpMessagesFor(DWORD milliseconds) {
     }
 }
 
+long long QpcNow() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+double QpcMs(long long from, long long to) {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(to - from) / static_cast<double>(frequency.QuadPart);
+}
+
 std::wstring SiblingExecutable(const wchar_t* fileName) {
     wchar_t path[MAX_PATH];
     const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring result(path, length);
     result.resize(result.find_last_of(L"\\/") + 1);
     return result + fileName;
-}
-
-std::wstring TempFilePath(const wchar_t* prefix) {
-    wchar_t directory[MAX_PATH];
-    GetTempPathW(MAX_PATH, directory);
-    wchar_t path[MAX_PATH];
-    GetTempFileNameW(directory, prefix, 0, path);
-    return path;
 }
 
 std::string ReadWholeFile(const std::wstring& path) {
@@ -188,8 +192,12 @@ HWND FindTargetWindow() {
     return FindWindowW(L"PELORINVOICECHANGER", L"Pelorin Voice Changer");
 }
 
-StandIn::StandIn(const std::wstring& extraArguments)
-    : logPath_(TempFilePath(L"pvc")), extraArguments_(extraArguments) {}
+StandIn::StandIn(const std::wstring& extraArguments) : extraArguments_(extraArguments) {
+    wchar_t folder[MAX_PATH], path[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    GetTempFileNameW(folder, L"pvc", 0, path);
+    logPath_ = path;
+}
 
 StandIn::~StandIn() {
     Stop();
@@ -211,10 +219,6 @@ bool StandIn::Start() {
 void StandIn::Stop() {
     process_.Kill();
     WaitUntil([] { return FindTargetWindow() == nullptr; }, 5000);
-}
-
-HWND StandIn::Window() const {
-    return FindTargetWindow();
 }
 
 std::vector<ReceivedCommand> StandIn::Commands() const {

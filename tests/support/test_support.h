@@ -23,10 +23,13 @@ bool RunWhilePumping(DWORD timeoutMs, std::function<void()> action);
 // Pumps this thread's messages for the given time.
 void PumpMessagesFor(DWORD milliseconds);
 
+// QueryPerformanceCounter now, and the milliseconds between two readings; the
+// stand-in stamps each command with the same clock.
+long long QpcNow();
+double QpcMs(long long from, long long to);
+
 // Full path of an executable built next to the running test.
 std::wstring SiblingExecutable(const wchar_t* fileName);
-
-std::wstring TempFilePath(const wchar_t* prefix);
 
 // The file's bytes, empty when it cannot be read; shared with its writer.
 std::string ReadWholeFile(const std::wstring& path);
@@ -105,7 +108,6 @@ class StandIn {
     // Starts it with an empty log and waits until its window is there.
     bool Start();
     void Stop();
-    HWND Window() const;
     std::vector<ReceivedCommand> Commands() const;
     // The payloads received so far; a message that is not a talk command
     // (another id or byte count) shows as "bad id=<id> bytes=<n>".
