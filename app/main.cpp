@@ -40,7 +40,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCo
     RemoveInputHooks();
     // Leaving while talking, or with a stop not seen to arrive, would keep the
     // user's microphone open with nothing left to close it.
-    if (g_talking.load() || !g_targetSeen.load()) {
+    if (g_talking.load() || g_stopOwed.load()) {
         g_talking.store(true);
         SetTalking(false);
     }

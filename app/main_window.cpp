@@ -102,6 +102,8 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
         return TRUE;
 
     case WM_CLOSE:
+        // A talk still on ends with the last stop, once the relay is stopped.
+        leftButtonHeld = false;
         DestroyWindow(window);
         return TRUE;
 
@@ -130,6 +132,10 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
         // Already on through the hotkey: the mouse adds nothing.
         if (!g_indicatorOn) {
             SetTalking(true);
+            // The mouse may have been taken away while the start was under way.
+            if (!leftButtonHeld) {
+                EndMouseTalk();
+            }
         }
         return TRUE;
 
@@ -149,6 +155,13 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
             EndMouseTalk();
         }
         return TRUE;
+
+    case WM_ACTIVATE:
+        // Another window came to the front: the release will go there.
+        if (LOWORD(wParam) == WA_INACTIVE && leftButtonHeld) {
+            ReleaseCapture();
+        }
+        return FALSE;
 
     case WM_TALK_STARTED:
         ShowIndicator(true);

@@ -38,19 +38,18 @@ void CheckTargetPresence(HWND mainDlg) {
         g_warningBlink = !g_warningBlink;
         return;
     }
-    if (warning) {
-        ShowWindow(warning, SW_HIDE);
-    }
     if (g_targetSeen.load()) {
+        SendOwedStop();
         return;
     }
 
-    // Just appeared, or a stop was not seen to arrive: whatever it was doing,
-    // both sides now start out silent. Marked silenced first, so that a stop
-    // that goes unanswered again leaves it marked for the next check.
+    // Just appeared: whatever it was doing, both sides now start out silent.
     g_indicatorOn = 0;
     ShowWindow(g_offStatic, SW_SHOW);
-    g_targetSeen.store(true);
     g_talking.store(true); // forces the stop below to be sent
     SetTalking(false);
+    g_targetSeen.store(true);
+    if (warning) {
+        ShowWindow(warning, SW_HIDE);
+    }
 }

@@ -19,3 +19,4 @@ std::atomic<HWND> g_mainDlg{nullptr};
 std::atomic<int32_t> g_pendingEvent{PENDING_NONE};
 std::atomic<bool> g_talking{false};
 std::atomic<bool> g_targetSeen{false};
+std::atomic<bool> g_stopOwed{false};

@@ -50,3 +50,6 @@ extern std::atomic<HWND> g_mainDlg;
 extern std::atomic<int32_t> g_pendingEvent;
 extern std::atomic<bool> g_talking;
 extern std::atomic<bool> g_targetSeen;
+// A stop went out whose outcome is unknown (the wait for it gave up): the
+// presence check sends it again until one is handled.
+extern std::atomic<bool> g_stopOwed;

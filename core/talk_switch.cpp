@@ -57,19 +57,28 @@ bool SetTalking(bool on) {
         return false;
     }
 
-    if (on) {
-        // A start that may have arrived counts as talking, so that the release
-        // sends a stop. One that was handled also settles any stop still owed:
-        // the target now does what the user asks.
-        if (delivery == Delivery::Handled) {
-            g_targetSeen.store(true);
-        }
-    } else if (delivery == Delivery::Unknown) {
-        // The user let go, so the window shows OFF; the target may still be
-        // transmitting, so the presence check silences it again until a stop
-        // is handled.
-        g_targetSeen.store(false);
+    if (delivery == Delivery::Handled) {
+        // The target now does what the user asks: nothing is owed.
+        g_stopOwed.store(false);
+    } else if (!on) {
+        // The user let go, so the window shows OFF, but the target may still
+        // be transmitting.
+        g_stopOwed.store(true);
     }
+    // A start that may have arrived counts as talking, so that the release
+    // sends a stop.
     NotifyMainWindow(on ? WM_TALK_STARTED : WM_TALK_STOPPED);
     return true;
+}
+
+void SendOwedStop() {
+    // While the user talks, the release sends the stop; sending one now would
+    // cut a new talk short.
+    if (!g_stopOwed.load() || g_talking.load()) {
+        return;
+    }
+    HWND target = FindWindowW(TARGET_WINDOW_CLASS, TARGET_WINDOW_TITLE);
+    if (target && SendTalkCommand(target, false) == Delivery::Handled) {
+        g_stopOwed.store(false);
+    }
 }

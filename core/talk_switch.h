@@ -20,6 +20,9 @@ constexpr UINT TALK_SEND_TIMEOUT_MS = 1500;
 
 // Returns true when the command went to the target (and the main window was
 // told), false when nothing was sent. A stop that the target was not seen to
-// handle leaves the target marked as not yet silenced (g_targetSeen false), so
-// that the next presence check sends it again.
+// handle is owed (g_stopOwed) until a command is handled.
 bool SetTalking(bool on);
+
+// Sends the owed stop again, unless the user talks meanwhile; the talk state
+// and the window stay as they are (the window already shows OFF).
+void SendOwedStop();

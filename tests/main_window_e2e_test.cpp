@@ -140,8 +140,17 @@ TEST_F(WithTarget, LeftButtonHeldOnThePictureTalksUntilLetGo) {
              MoveCursorTo(frame.right + 40, frame.bottom + 40);
              ReleaseLeft();
          }},
-        // What the system sends when it takes the mouse away, e.g. for another window.
+        // What the system sends when it takes the mouse away, e.g. for a menu.
         {"capture taken away", [&] { PostMessageW(app.MainWindow(), WM_CANCELMODE, 0, 0); }},
+        {"another window comes to the front",
+         [&] {
+             HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100,
+                                          nullptr, nullptr, nullptr, nullptr);
+             EXPECT_TRUE(BringToFront(other));
+             MoveCursorTo(50, 50);
+             ReleaseLeft();
+             DestroyWindow(other);
+         }},
     };
     for (const Case& c : cases) {
         const size_t before = target.Commands().size();

@@ -20,7 +20,7 @@ class TalkSwitch : public ::testing::Test {
   protected:
     void SetUp() override {
         g_talking.store(false);
-        g_targetSeen.store(true);
+        g_stopOwed.store(false);
         g_mainDlg.store(probe.Window());
     }
     void TearDown() override {
@@ -50,13 +50,13 @@ TEST_F(TalkSwitch, CommandIsThreeBytesWithId42AndNoTerminator) {
     StandIn target;
     ASSERT_TRUE(target.Start());
 
-    g_targetSeen.store(false); // a stop is owed
+    g_stopOwed.store(true);
     EXPECT_TRUE(SetTalking(true));
     EXPECT_TRUE(g_talking.load());
-    EXPECT_TRUE(g_targetSeen.load()) << "a handled start settles the stop owed";
+    EXPECT_FALSE(g_stopOwed.load()) << "a handled start settles the stop owed";
     EXPECT_TRUE(SetTalking(false));
     EXPECT_FALSE(g_talking.load());
-    EXPECT_TRUE(g_targetSeen.load()) << "a handled stop owes nothing";
+    EXPECT_FALSE(g_stopOwed.load()) << "a handled stop owes nothing";
 
     const auto commands = target.Commands();
     ASSERT_EQ(commands.size(), 2u);
@@ -139,22 +139,24 @@ TEST_F(TalkSwitch, UnansweredStartCountsAsTalkingAndUnansweredStopStaysOwed) {
     StandIn target(L"--hang-from 1");
     ASSERT_TRUE(target.Start());
 
-    g_targetSeen.store(false);
     const Timed start = TimedSetTalking(true);
     ASSERT_TRUE(start.returned) << "SetTalking hung";
     EXPECT_TRUE(start.sent);
     EXPECT_LT(start.elapsedMs, TALK_SEND_TIMEOUT_MS + 1000u);
     EXPECT_TRUE(g_talking.load());
-    EXPECT_FALSE(g_targetSeen.load()) << "an unanswered start settles nothing";
+    EXPECT_FALSE(g_stopOwed.load()) << "an unanswered start owes nothing";
     EXPECT_EQ(probe.Received(), (std::vector<UINT>{WM_TALK_STARTED}));
 
-    g_targetSeen.store(true);
     const Timed stop = TimedSetTalking(false);
     ASSERT_TRUE(stop.returned) << "SetTalking hung";
     EXPECT_TRUE(stop.sent);
     EXPECT_LT(stop.elapsedMs, TALK_SEND_TIMEOUT_MS + 1000u);
     EXPECT_FALSE(g_talking.load());
-    EXPECT_FALSE(g_targetSeen.load()) << "the stop is owed";
+    EXPECT_TRUE(g_stopOwed.load()) << "the stop is owed";
+
+    // Sent again on request, and still owed while the target does not answer.
+    ASSERT_TRUE(test_support::RunWhilePumping(10000, [] { SendOwedStop(); }));
+    EXPECT_TRUE(g_stopOwed.load());
     EXPECT_EQ(probe.Received(), (std::vector<UINT>{WM_TALK_STARTED, WM_TALK_STOPPED}));
     EXPECT_EQ(target.Payloads(), (Payloads{"2|1"})) << "only the first reached the handler";
 }

@@ -60,6 +60,26 @@ TEST(TargetFaults, StopMissedDuringABusySpellIsSentAgainOnceTheTargetIsFree) {
     }
 }
 
+// A stop still owed must not cut short a talk begun while the target was busy.
+TEST(TargetFaults, TalkingAgainDuringABusySpellIsNotCutShort) {
+    StandIn target(L"--busy-ms 2500 --busy-after 2");
+    VorrelApp app;
+    ASSERT_TRUE(StartWithSilencedTarget(target, app));
+    SendKey(VK_F12, true);
+    ASSERT_TRUE(target.WaitForLast("2|1", 3000)); // now it is busy
+    SendKey(VK_F12, false);                       // this stop is taken back,
+    PumpMessagesFor(300);
+    SendKey(VK_F12, true); // and this start waits until the target is free
+    ASSERT_TRUE(target.WaitForCommandCount(3, 5000));
+    PumpMessagesFor(2 * CHECK_PERIOD_MS + 500); // presence checks with the stop still owed
+    EXPECT_EQ(target.Payloads(), (Payloads{"2|0", "2|1", "2|1"})) << "cut short while held";
+    EXPECT_FALSE(app.OffPictureVisible());
+    SendKey(VK_F12, false);
+    EXPECT_TRUE(target.WaitForLast("2|0", 3000));
+    EXPECT_TRUE(WaitUntil([&] { return app.OffPictureVisible(); }, 3000));
+    EXPECT_EQ(app.Close(), 0);
+}
+
 // The window itself waits on the hung target; a posted close is handled only
 // once that wait is over, so the process ends in time only if it is bounded.
 TEST(TargetFaults, HungTargetNeverKeepsTheWindowFromClosing) {
