@@ -127,8 +127,8 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
 
     case WM_LBUTTONDOWN:
         // With the capture, the release comes here even off the window.
-        leftButtonHeld = true;
         SetCapture(window);
+        leftButtonHeld = true;
         // Already on through the hotkey: the mouse adds nothing.
         if (!g_indicatorOn) {
             SetTalking(true);

@@ -65,6 +65,13 @@ bool SetTalking(bool on) {
         // be transmitting.
         g_stopOwed.store(true);
     }
+    if (on && !g_talking.load()) {
+        // A stop forced meanwhile (the voice changer just appeared) may have
+        // gone out ahead of this start: it may be transmitting with nobody
+        // talking, so the next presence check silences it again.
+        g_stopOwed.store(true);
+        return true;
+    }
     // A start that may have arrived counts as talking, so that the release
     // sends a stop.
     NotifyMainWindow(on ? WM_TALK_STARTED : WM_TALK_STOPPED);

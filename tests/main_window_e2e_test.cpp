@@ -154,7 +154,7 @@ TEST_F(WithTarget, LeftButtonHeldOnThePictureTalksUntilLetGo) {
     };
     for (const Case& c : cases) {
         const size_t before = target.Commands().size();
-        PressLeftAt(app.PictureCentre());
+        app.HoldPicture(true);
         ASSERT_TRUE(target.WaitForLast("2|1", 3000)) << c.what;
         EXPECT_TRUE(WaitForPicture(app, Shown::On)) << c.what;
 
@@ -170,8 +170,7 @@ TEST_F(WithTarget, LeftButtonHeldOnThePictureTalksUntilLetGo) {
 }
 
 TEST_F(WithTarget, SecondPressOfADoubleClickIsIgnored) {
-    const POINT at = app.PictureCentre();
-    PressLeftAt(at);
+    app.HoldPicture(true);
     ReleaseLeft();
     SendMouseButton(MOUSEEVENTF_LEFTDOWN); // within the double-click time
     ReleaseLeft();
@@ -280,8 +279,7 @@ TEST_F(WithTarget, TargetClosedWhileTalkingThenRestarted) {
     };
     const Case cases[] = {
         {"hotkey", [](bool down) { SendKey(VK_F12, down); }, false},
-        {"left button on the window",
-         [&](bool down) { down ? PressLeftAt(app.PictureCentre()) : ReleaseLeft(); }, true},
+        {"left button on the window", [&](bool down) { app.HoldPicture(down); }, true},
     };
     for (const Case& c : cases) {
         c.hold(true);

@@ -26,9 +26,7 @@ TEST(TargetFaults, StopMissedDuringABusySpellIsSentAgainOnceTheTargetIsFree) {
         {"hotkey released", L"--busy-ms 3000 --busy-after 2",
          [](VorrelApp&, bool down) { SendKey(VK_F12, down); }},
         {"left button released on the window", L"--busy-ms 3000 --busy-after 2",
-         [](VorrelApp& app, bool down) {
-             down ? PressLeftAt(app.PictureCentre()) : ReleaseLeft();
-         }},
+         [](VorrelApp& app, bool down) { app.HoldPicture(down); }},
         {"busy as it appears", L"--busy-ms 3000", nullptr},
     };
     for (const Case& c : cases) {
@@ -87,7 +85,7 @@ TEST(TargetFaults, HungTargetNeverKeepsTheWindowFromClosing) {
     VorrelApp app;
     ASSERT_TRUE(StartWithSilencedTarget(hung, app));
 
-    PressLeftAt(app.PictureCentre());
+    app.HoldPicture(true);
     ASSERT_TRUE(hung.WaitForCommandCount(2, 3000));
     ReleaseLeft();
     const ULONGLONG start = GetTickCount64();
@@ -101,7 +99,8 @@ TEST(TargetFaults, AfterAHungTargetAHealthyOneTalksAgain) {
     VorrelApp app;
     ASSERT_TRUE(StartWithSilencedTarget(hung, app));
     // Both the window and the relay give up on it; each release leaves a stop owed.
-    ClickAt(app.PictureCentre());
+    app.HoldPicture(true);
+    ReleaseLeft();
     ASSERT_TRUE(hung.WaitForCommandCount(2, 3000));
     TapKey(VK_F12);
 

@@ -78,7 +78,7 @@ int wmain(int argc, wchar_t** argv) {
     Check(target.WaitForCommandCount(3, 3000), "silent after release");
 
     std::printf("4. click and hold the picture\n");
-    PressLeftAt(app.PictureCentre());
+    app.HoldPicture(true);
     Check(target.WaitForCommandCount(4, 3000), "talking while the button is held");
     Screenshot(app.MainWindow(), L"04-on-mouse");
     ReleaseLeft();

@@ -53,9 +53,7 @@ struct Soak {
             ok = RestartTarget(target, app);
             ++restarts;
         } else {
-            ok = TalkCycle(target, [&](bool down) {
-                     down ? PressLeftAt(app.PictureCentre()) : ReleaseLeft();
-                 }) == TALKED;
+            ok = TalkCycle(target, [&](bool down) { app.HoldPicture(down); }) == TALKED;
         }
         if (!ok) {
             std::printf("%s failed (hotkey %ls)\n", what, HOTKEYS[active].label);

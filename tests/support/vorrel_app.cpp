@@ -78,6 +78,15 @@ POINT VorrelApp::PictureCentre() const {
     return CentreOf(Control(IDC_IMAGE_ON));
 }
 
+void VorrelApp::HoldPicture(bool down) const {
+    if (!down) {
+        ReleaseLeft();
+        return;
+    }
+    Focus();
+    PressLeftAt(PictureCentre());
+}
+
 bool VorrelApp::Focus() const {
     return BringToFront(mainWindow_);
 }

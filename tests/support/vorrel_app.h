@@ -29,6 +29,9 @@ class VorrelApp {
     HWND OpenChooser() const;
     // Screen coordinates of the picture's centre.
     POINT PictureCentre() const;
+    // Holds the left button down on the picture, the window brought to the
+    // front first so that the press is not spent on activating it; or lets go.
+    void HoldPicture(bool down) const;
     // Brings the main window to the front so that it gets the keys.
     bool Focus() const;
     // Waits until a presence check has seen the voice changer gone: the
