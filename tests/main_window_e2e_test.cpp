@@ -259,7 +259,9 @@ TEST(Presence, WarningBlinksWhileTheTargetIsAbsentAndALateTargetIsSilencedOnce) 
 
     // The hotkey meanwhile reaches nobody and leaves nothing behind: the late
     // target gets only its silencing, and then talks.
-    TapKey(VK_F12);
+    SendKey(VK_F12, true);
+    PumpMessagesFor(100); // long enough for the relay to act on the press
+    SendKey(VK_F12, false);
     StandIn target;
     ASSERT_TRUE(target.Start());
     ASSERT_TRUE(target.WaitForCommandCount(1, 3000));
