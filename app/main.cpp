@@ -9,7 +9,37 @@
 
 // The entry point's signature is fixed; the command line cannot be made const.
 // cppcheck-suppress constParameter
+namespace {
+
+// A stop still owed at exit is sent again this often, for at most this long.
+constexpr DWORD EXIT_STOP_RETRY_MS = 250;
+constexpr ULONGLONG EXIT_STOP_GIVE_UP_MS = 10000;
+
+// A second copy would hook the same hotkey and send every command twice, and
+// its owed stops would cut the first copy's talks short. True when another
+// copy runs in this session; it is brought to the front.
+bool AnotherCopyRuns() {
+    // The handle stays open until the process ends; that is what marks it.
+    CreateMutexW(nullptr, FALSE, L"Local\\Vorrel for Pelorin, one copy");
+    if (GetLastError() != ERROR_ALREADY_EXISTS) {
+        return false;
+    }
+    HWND first = FindWindowW(L"#32770", MAIN_WINDOW_CAPTION);
+    if (first) {
+        if (IsIconic(first)) {
+            ShowWindow(first, SW_RESTORE);
+        }
+        SetForegroundWindow(first);
+    }
+    return true;
+}
+
+} // namespace
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCommand) {
+    if (AnotherCopyRuns()) {
+        return 0;
+    }
     // Any argument at all asks for the system's colours.
     g_plainLook = commandLine && commandLine[0] != L'\0';
     g_hInstance = instance;
@@ -39,10 +69,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCo
     // otherwise a press still in the relay's hands could follow it.
     RemoveInputHooks();
     // Leaving while talking, or with a stop not seen to arrive, would keep the
-    // user's microphone open with nothing left to close it.
-    if (g_talking.load() || g_stopOwed.load()) {
-        g_talking.store(true);
-        SetTalking(false);
+    // user's microphone open with nothing left to close it. A busy voice
+    // changer takes back a stop it had not begun to handle, so keep at it.
+    StopTalkingNow();
+    const ULONGLONG giveUp = GetTickCount64() + EXIT_STOP_GIVE_UP_MS;
+    while (g_stopOwed.load() && GetTickCount64() < giveUp) {
+        Sleep(EXIT_STOP_RETRY_MS);
+        SendOwedStop();
     }
     if (g_onImage) {
         DeleteObject(g_onImage);

@@ -1,12 +1,17 @@
 #include "main_window.h"
 
 #include "core/bounded_text.h"
+#include "core/input_hooks.h"
+#include "core/missed_input.h"
 #include "core/presence_monitor.h"
 #include "core/shared_state.h"
 #include "core/talk_switch.h"
 #include "core/window_colouring.h"
 #include "hotkey/hotkey_dialog.h"
 #include "res/resource.h"
+
+#include <tpcshrd.h>
+#include <wtsapi32.h>
 
 namespace {
 
@@ -69,6 +74,9 @@ void Initialise(HWND window) {
     // Enter presses "Set hotkey" even where the dialog manager does not make
     // a focused push button the default by itself.
     SendMessageW(window, DM_SETDEFID, IDC_SET_HOTKEY, 0);
+    // Locking, disconnecting and logging off take the keys away mid-talk.
+    WTSRegisterSessionNotification(window, NOTIFY_FOR_THIS_SESSION);
+    StartWatchingForMissedInput(window);
 
     // The thread runs until the process ends, so its handle is never needed.
     // cppcheck-suppress leakReturnValNotUsed
@@ -81,6 +89,31 @@ void EndMouseTalk() {
     if (g_indicatorOn && !SetTalking(false)) {
         ShowIndicator(false);
     }
+}
+
+void EndMouseHold() {
+    if (leftButtonHeld) {
+        leftButtonHeld = false;
+        ReleaseCapture();
+        EndMouseTalk();
+    }
+}
+
+// The button's logical left is the physical right when they are swapped, and
+// GetAsyncKeyState reads the physical buttons.
+bool LeftButtonDown() {
+    const int left = GetSystemMetrics(SM_SWAPBUTTON) ? VK_RBUTTON : VK_LBUTTON;
+    return (GetAsyncKeyState(left) & 0x8000) != 0;
+}
+
+// The desk is going away (locked, disconnected, suspended, logged off): the
+// releases will go to another desktop or never come, so every talk ends now.
+void EndEveryTalk() {
+    g_pendingEvent.store(PENDING_NONE); // a press not yet relayed must not follow the stop
+    leftButtonHeld = false;
+    ReleaseCapture();
+    StopTalkingNow();
+    ShowIndicator(false);
 }
 
 void ShowAppliedHotkey(HWND window) {
@@ -108,6 +141,8 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
         return TRUE;
 
     case WM_DESTROY:
+        StopWatchingForMissedInput();
+        WTSUnRegisterSessionNotification(window);
         g_mainDlg.store(nullptr);
         PostQuitMessage(0);
         return TRUE;
@@ -129,8 +164,10 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
         // With the capture, the release comes here even off the window.
         SetCapture(window);
         leftButtonHeld = true;
-        // Already on through the hotkey: the mouse adds nothing.
-        if (!g_indicatorOn) {
+        // Already talking through the hotkey: the mouse adds nothing. The
+        // talk state, not the picture, which still shows ON while a stop is
+        // on its way.
+        if (!g_talking.load()) {
             SetTalking(true);
             // The mouse may have been taken away while the start was under way.
             if (!leftButtonHeld) {
@@ -150,10 +187,7 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
     case WM_CAPTURECHANGED:
         // Another window took the mouse, or the window lost the focus, while
         // the button was held: its release will never come here.
-        if (leftButtonHeld) {
-            leftButtonHeld = false;
-            EndMouseTalk();
-        }
+        EndMouseHold();
         return TRUE;
 
     case WM_ACTIVATE:
@@ -177,7 +211,56 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
 
     case WM_CHECK_TARGET:
         CheckTargetPresence(window);
+        CheckForMissedInput();
+        // A release that never came here: another desktop took it.
+        if (leftButtonHeld && !LeftButtonDown()) {
+            EndMouseHold();
+        }
         return 0;
+
+    case WM_INPUT:
+        NoteRawKeyboardInput();
+        return FALSE; // the default handling frees the input
+
+    case WM_WTSSESSION_CHANGE:
+        switch (wParam) {
+        case WTS_SESSION_LOCK:
+        case WTS_CONSOLE_DISCONNECT:
+        case WTS_REMOTE_DISCONNECT:
+            EndEveryTalk();
+            break;
+        case WTS_SESSION_UNLOCK:
+        case WTS_CONSOLE_CONNECT:
+        case WTS_REMOTE_CONNECT:
+            // The hooks may have been dropped while the desk was away.
+            ReinstallInputHooks(true, true);
+            break;
+        default:
+            break;
+        }
+        return TRUE;
+
+    case WM_POWERBROADCAST:
+        if (wParam == PBT_APMSUSPEND) {
+            EndEveryTalk();
+        } else if (wParam == PBT_APMRESUMESUSPEND || wParam == PBT_APMRESUMEAUTOMATIC) {
+            ReinstallInputHooks(true, true);
+        }
+        SetWindowLongPtrW(window, DWLP_MSGRESULT, TRUE);
+        return TRUE;
+
+    case WM_ENDSESSION:
+        // The process may be ended as soon as this returns.
+        if (wParam) {
+            EndEveryTalk();
+        }
+        return TRUE;
+
+    case WM_TABLET_QUERYSYSTEMGESTURESTATUS:
+        // Touch would otherwise hold a press back until the finger lifts, or
+        // turn a long press into a right click: the button could not be held.
+        SetWindowLongPtrW(window, DWLP_MSGRESULT, TABLET_DISABLE_PRESSANDHOLD);
+        return TRUE;
 
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSTATIC:

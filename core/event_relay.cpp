@@ -8,6 +8,7 @@
 namespace {
 
 constexpr DWORD RELAY_IDLE_SLEEP_MS = 10;
+constexpr ULONGLONG OWED_STOP_RETRY_MS = 1000;
 // The longest step of the relay is one bounded talk command.
 constexpr DWORD RELAY_STOP_WAIT_MS = TALK_SEND_TIMEOUT_MS + 500;
 
@@ -34,10 +35,18 @@ bool RelayPendingEvent() {
 }
 
 DWORD WINAPI RelayThreadProc(LPVOID) {
+    ULONGLONG nextOwedStop = 0;
     while (!relayStopping.load()) {
-        if (!RelayPendingEvent()) {
-            Sleep(RELAY_IDLE_SLEEP_MS);
+        if (RelayPendingEvent()) {
+            continue;
         }
+        // Sent from here, in line with the hotkey's commands, an owed stop
+        // can never land behind a start sent after it.
+        if (g_stopOwed.load() && GetTickCount64() >= nextOwedStop) {
+            SendOwedStop();
+            nextOwedStop = GetTickCount64() + OWED_STOP_RETRY_MS;
+        }
+        Sleep(RELAY_IDLE_SLEEP_MS);
     }
     return 0;
 }

@@ -7,7 +7,8 @@
 // was nothing to take.
 bool RelayPendingEvent();
 
-// Thread body: relays events, napping 10 ms whenever idle, until stopped.
+// Thread body: relays events, napping 10 ms whenever idle, and sends an owed
+// stop again about once a second, until stopped.
 DWORD WINAPI RelayThreadProc(LPVOID unused);
 
 void StartEventRelay();

@@ -14,8 +14,22 @@ void OnHotkeyInput(uint32_t hotkeyCode, bool released) {
         PostMessageW(g_hotkeyDlg, WM_INPUT_RELEASED, 0, static_cast<LPARAM>(hotkeyCode));
     }
     if (hotkeyCode == g_hotkey) {
+        g_heldHotkey = released ? 0 : hotkeyCode;
         g_pendingEvent.store(released ? PENDING_RELEASED : PENDING_PRESSED);
     }
+}
+
+// The new hook goes in before the old one comes out, so that no event falls
+// between them; a hook that cannot be installed leaves the old one in place.
+void ReplaceHook(HHOOK& hook, int kind, HOOKPROC procedure) {
+    HHOOK fresh = SetWindowsHookExW(kind, procedure, nullptr, 0);
+    if (!fresh) {
+        return;
+    }
+    if (hook) {
+        UnhookWindowsHookEx(hook);
+    }
+    hook = fresh;
 }
 
 } // namespace
@@ -29,6 +43,7 @@ uint32_t XButtonHotkeyCode(DWORD mouseData) {
 LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) noexcept {
     if (code == HC_ACTION) {
         const auto* event = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+        g_keyboardHookTime = event->time;
         switch (wParam) {
         case WM_KEYDOWN:
         case WM_SYSKEYDOWN:
@@ -48,6 +63,7 @@ LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) noexce
 LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam) noexcept {
     if (code == HC_ACTION) {
         const auto* event = reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam);
+        g_mouseHookTime = event->time;
         switch (wParam) {
         case WM_MBUTTONDOWN:
             OnHotkeyInput(HOTKEY_MIDDLE_BUTTON, false);
@@ -69,9 +85,19 @@ LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam) noexcept 
 }
 
 void InstallInputHooks() {
-    g_keyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, KeyboardHookProc, nullptr, 0);
-    g_mouseHook = SetWindowsHookExW(WH_MOUSE_LL, MouseHookProc, nullptr, 0);
+    ReplaceHook(g_keyboardHook, WH_KEYBOARD_LL, KeyboardHookProc);
+    ReplaceHook(g_mouseHook, WH_MOUSE_LL, MouseHookProc);
     StartEventRelay();
+}
+
+void ReinstallInputHooks(bool keyboard, bool mouse) {
+    // Only hooks that were installed: none go in before start-up or after teardown.
+    if (keyboard && g_keyboardHook) {
+        ReplaceHook(g_keyboardHook, WH_KEYBOARD_LL, KeyboardHookProc);
+    }
+    if (mouse && g_mouseHook) {
+        ReplaceHook(g_mouseHook, WH_MOUSE_LL, MouseHookProc);
+    }
 }
 
 bool RemoveInputHooks() {

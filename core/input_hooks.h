@@ -16,6 +16,10 @@ uint32_t XButtonHotkeyCode(DWORD mouseData);
 // starts the relay thread.
 void InstallInputHooks();
 
+// Puts in a fresh copy of the chosen hooks, for one that Windows may have
+// removed without a word; GUI thread only.
+void ReinstallInputHooks(bool keyboard, bool mouse);
+
 // Removes both hooks and stops the relay; true once no hotkey event can reach
 // the talk switch any more (the relay's wait is bounded).
 bool RemoveInputHooks();

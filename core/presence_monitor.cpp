@@ -39,7 +39,6 @@ void CheckTargetPresence(HWND mainDlg) {
         return;
     }
     if (g_targetSeen.load()) {
-        SendOwedStop();
         return;
     }
 

@@ -14,6 +14,9 @@ uint32_t g_pendingHotkey = HOTKEY_INITIAL;
 wchar_t g_hotkeyName[HOTKEY_NAME_CHARS] = L"F12";
 int32_t g_indicatorOn = 0;
 bool g_warningBlink = true;
+uint32_t g_heldHotkey = 0;
+DWORD g_keyboardHookTime = 0;
+DWORD g_mouseHookTime = 0;
 
 std::atomic<HWND> g_mainDlg{nullptr};
 std::atomic<int32_t> g_pendingEvent{PENDING_NONE};

@@ -45,6 +45,13 @@ extern wchar_t g_hotkeyName[HOTKEY_NAME_CHARS];
 extern int32_t g_indicatorOn;
 extern bool g_warningBlink;
 
+// What the hooks saw, for finding input they missed (GUI thread only): the
+// hotkey they saw go down and not yet up (0 when none), and the time stamp of
+// the last event each hook saw.
+extern uint32_t g_heldHotkey;
+extern DWORD g_keyboardHookTime;
+extern DWORD g_mouseHookTime;
+
 // The only cells touched by more than one thread.
 extern std::atomic<HWND> g_mainDlg;
 extern std::atomic<int32_t> g_pendingEvent;

@@ -66,16 +66,29 @@ bool SetTalking(bool on) {
         g_stopOwed.store(true);
     }
     if (on && !g_talking.load()) {
-        // A stop forced meanwhile (the voice changer just appeared) may have
-        // gone out ahead of this start: it may be transmitting with nobody
-        // talking, so the next presence check silences it again.
+        // A stop forced meanwhile (the voice changer just appeared, the desk
+        // was taken away) may have gone out ahead of this start: it may be
+        // transmitting with nobody talking, so the stop is owed again.
         g_stopOwed.store(true);
+        return true;
+    }
+    if (!on && g_talking.load()) {
+        // A press on the window started a talk while this stop was on its
+        // way: the indicator is the start's.
         return true;
     }
     // A start that may have arrived counts as talking, so that the release
     // sends a stop.
     NotifyMainWindow(on ? WM_TALK_STARTED : WM_TALK_STOPPED);
     return true;
+}
+
+bool StopTalkingNow() {
+    if (!g_talking.load() && !g_stopOwed.load()) {
+        return false;
+    }
+    g_talking.store(true); // forces the stop whatever the talk state
+    return SetTalking(false);
 }
 
 void SendOwedStop() {

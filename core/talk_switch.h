@@ -24,5 +24,11 @@ constexpr UINT TALK_SEND_TIMEOUT_MS = 1500;
 bool SetTalking(bool on);
 
 // Sends the owed stop again, unless the user talks meanwhile; the talk state
-// and the window stay as they are (the window already shows OFF).
+// and the window stay as they are (the window already shows OFF). Only the
+// relay thread and the teardown after it call this, so that no stop can land
+// behind a hotkey start sent after it.
 void SendOwedStop();
+
+// Ends any talk, and pays a stop owed, with one stop; false when none was
+// sent (nothing to end, or no voice changer).
+bool StopTalkingNow();

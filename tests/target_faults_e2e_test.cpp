@@ -58,6 +58,23 @@ TEST(TargetFaults, StopMissedDuringABusySpellIsSentAgainOnceTheTargetIsFree) {
     }
 }
 
+// The relay's stop and the last one at close are both taken back by a busy
+// voice changer: the stop is sent again after the window is gone.
+TEST(TargetFaults, ClosingRightAfterLettingGoOfABusyVoiceChangerStillSilencesIt) {
+    StandIn target(L"--busy-ms 4000 --busy-after 2");
+    VorrelApp app;
+    ASSERT_TRUE(StartWithSilencedTarget(target, app));
+    SendKey(VK_F12, true);
+    ASSERT_TRUE(target.WaitForLast("2|1", 3000)); // busy from now on
+    const long long busy = QpcNow();
+    PumpMessagesFor(100);
+    SendKey(VK_F12, false);
+    PumpMessagesFor(100);
+    EXPECT_EQ(app.Close(15000), 0);
+    std::printf("exit %.0f ms into a 4000 ms busy spell\n", QpcMs(busy, QpcNow()));
+    EXPECT_EQ(target.Payloads().back(), "2|0") << "left transmitting";
+}
+
 // A stop still owed must not cut short a talk begun while the target was busy.
 TEST(TargetFaults, TalkingAgainDuringABusySpellIsNotCutShort) {
     StandIn target(L"--busy-ms 2500 --busy-after 2");

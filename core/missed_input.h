@@ -1,0 +1,17 @@
+// Input the hooks never saw: a hotkey let go while the hooks could not see it
+// (another desktop, an elevated window, a removed hook), and a hook that
+// Windows removed because it once answered too slowly.
+#pragma once
+
+#include <windows.h>
+
+// Has raw keyboard input sent to the window, a second witness of every key
+// that the keyboard hook should see. Stop before the window is destroyed.
+void StartWatchingForMissedInput(HWND window);
+void StopWatchingForMissedInput();
+// For the window's WM_INPUT.
+void NoteRawKeyboardInput();
+
+// At each presence check, on the GUI thread: hands the relay the release of a
+// hotkey that is no longer down, and puts back a hook that missed input.
+void CheckForMissedInput();

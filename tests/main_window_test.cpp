@@ -1,0 +1,236 @@
+// The main window created in this process from the real template, with the
+// real hooks, relay and presence checks, against the stand-in: input the hooks
+// never see, the desk taken away, and how long the window waits.
+#include "app/main_window.h"
+#include "core/input_hooks.h"
+#include "core/shared_state.h"
+#include "res/resource.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <tpcshrd.h>
+#include <wtsapi32.h>
+
+#include <algorithm>
+#include <memory>
+
+using namespace test_support;
+
+namespace {
+
+const Payloads TALKED = {"2|1", "2|0"};
+
+class MainWindowInProcess : public ::testing::Test {
+  protected:
+    void Open(const wchar_t* standInArguments = L"") {
+        target = std::make_unique<StandIn>(standInArguments);
+        ASSERT_TRUE(target->Start());
+        g_hInstance = GetModuleHandleW(nullptr);
+        window =
+            CreateDialogParamW(g_hInstance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDlgProc, 0);
+        ASSERT_NE(window, nullptr);
+        InstallInputHooks();
+        ASSERT_TRUE(target->WaitForCommandCount(1, 5000)) << "silenced at the first check";
+    }
+    void TearDown() override {
+        RemoveInputHooks();
+        SendMessageW(window, WM_CLOSE, 0, 0);
+        MSG quit; // posted by the window's destruction
+        PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+        g_hotkey = HOTKEY_INITIAL;
+        g_talking.store(false);
+        g_stopOwed.store(false);
+    }
+
+    // Real input goes from another thread: this one runs the hooks.
+    static void Input(const std::function<void()>& send) {
+        ASSERT_TRUE(RunWhilePumping(5000, send));
+    }
+    static void Hotkey(const HotkeyInput& hotkey, bool down) {
+        Input([&] { hotkey.Send(down); });
+    }
+    // The left button held on the window: really down, as the window's own
+    // checks read it, and the window's message; returns how long it waited.
+    ULONGLONG Mouse(bool down) {
+        Input([&] { SendMouseButton(down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP); });
+        const ULONGLONG start = GetTickCount64();
+        SendMessageW(window, down ? WM_LBUTTONDOWN : WM_LBUTTONUP, 0, 0);
+        return GetTickCount64() - start;
+    }
+    double SinceMs(long long from) const {
+        return QpcMs(from, target->Commands().back().qpc);
+    }
+
+    std::unique_ptr<StandIn> target;
+    HWND window = nullptr;
+};
+
+// Windows silently removes a hook that once answered too slowly, and shows
+// no input to a hook while another desktop or an elevated window has it.
+TEST_F(MainWindowInProcess, ReleaseTheHooksNeverSawEndsTheTalkAndTheHookComesBack) {
+    Open();
+    struct Case {
+        const char* what;
+        uint32_t hotkey;
+        HotkeyInput input;
+        HHOOK* hook; // null: the left button on the window
+    };
+    const Case cases[] = {
+        {"F12, keyboard hook removed", VK_F12, F12_KEY, &g_keyboardHook},
+        {"X button 2, mouse hook removed", 302, X2_BUTTON, &g_mouseHook},
+        {"left button, released on another desktop", VK_F12, F12_KEY, nullptr},
+    };
+    for (const Case& c : cases) {
+        g_hotkey = c.hotkey;
+        if (c.hook) {
+            Hotkey(c.input, true);
+        } else { // as if the release had gone elsewhere: the button is up
+            SendMessageW(window, WM_LBUTTONDOWN, 0, 0);
+        }
+        ASSERT_TRUE(target->WaitForLast("2|1", 3000)) << c.what;
+        const long long letGo = QpcNow();
+        if (c.hook) {
+            UnhookWindowsHookEx(*c.hook);
+            Hotkey(c.input, false);
+        }
+        ASSERT_TRUE(target->WaitForLast("2|0", 3000)) << c.what << ": still transmitting";
+        std::printf("%s: \"2|0\" %.0f ms after the release\n", c.what, SinceMs(letGo));
+        EXPECT_LE(SinceMs(letGo), 2000) << c.what;
+        EXPECT_TRUE(WaitUntil([] { return g_indicatorOn == 0; }, 3000)) << c.what;
+        EXPECT_EQ(GetCapture(), nullptr) << c.what;
+        // The hotkey talks again at once.
+        EXPECT_EQ(TalkCycle(*target, [&](bool down) { Hotkey(c.input, down); }), TALKED) << c.what;
+        std::printf("%s: talking again %.0f ms after the release\n", c.what,
+                    QpcMs(letGo, target->Commands().end()[-2].qpc));
+    }
+}
+
+// A hook removed while idle is found by a witness of the input it missed.
+TEST_F(MainWindowInProcess, HookRemovedWhileIdleIsBackWithinTwoSecondsOfItsFirstMissedInput) {
+    Open();
+    struct Case {
+        const char* what;
+        HHOOK* hook;
+        std::function<void()> missed;
+        uint32_t hotkey;
+        HotkeyInput input;
+    };
+    const Case cases[] = {
+        {"keyboard, seen by raw input", &g_keyboardHook, [] { TapKey('A'); }, VK_F12, F12_KEY},
+        {"mouse, seen by the cursor", &g_mouseHook,
+         [] {
+             POINT at;
+             GetCursorPos(&at);
+             MoveCursorTo(at.x + 40, at.y + 30);
+         },
+         302, X2_BUTTON},
+        {"mouse, seen by the last input time", &g_mouseHook,
+         [] {
+             SendMouseButton(MOUSEEVENTF_MIDDLEDOWN);
+             SendMouseButton(MOUSEEVENTF_MIDDLEUP);
+         },
+         302, X2_BUTTON},
+    };
+    for (const Case& c : cases) {
+        g_hotkey = c.hotkey;
+        const HHOOK removed = *c.hook;
+        UnhookWindowsHookEx(removed);
+        PumpMessagesFor(200); // the missed input must not pass for the last one seen
+        Input(c.missed);
+        // The bound itself: the handle may come back with the same value.
+        WaitUntil([&] { return *c.hook != removed; }, 2000);
+        EXPECT_EQ(TalkCycle(*target, [&](bool down) { Hotkey(c.input, down); }), TALKED) << c.what;
+    }
+}
+
+TEST_F(MainWindowInProcess, DeskTakenAwayEndsEveryTalkBeforeTheMessageReturns) {
+    Open();
+    struct Case {
+        const char* what;
+        UINT message;
+        WPARAM away, back; // back 0: none
+        bool mouse;        // the talk is the left button's, else the hotkey's
+    };
+    const Case cases[] = {
+        {"lock", WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, WTS_SESSION_UNLOCK, false},
+        {"console disconnect", WM_WTSSESSION_CHANGE, WTS_CONSOLE_DISCONNECT, WTS_CONSOLE_CONNECT,
+         true},
+        {"remote disconnect", WM_WTSSESSION_CHANGE, WTS_REMOTE_DISCONNECT, WTS_REMOTE_CONNECT,
+         false},
+        {"suspend", WM_POWERBROADCAST, PBT_APMSUSPEND, PBT_APMRESUMEAUTOMATIC, true},
+        {"log off", WM_ENDSESSION, TRUE, 0, false},
+    };
+    for (const Case& c : cases) {
+        if (c.mouse) {
+            Mouse(true);
+        } else {
+            Hotkey(F12_KEY, true);
+        }
+        ASSERT_TRUE(target->WaitForLast("2|1", 3000)) << c.what;
+        ASSERT_TRUE(WaitUntil([] { return g_indicatorOn == 1; }, 3000)) << c.what;
+        g_pendingEvent.store(PENDING_PRESSED); // a key repeat the relay has not yet taken
+        const long long away = QpcNow();
+        SendMessageW(window, c.message, c.away, 0);
+        ASSERT_EQ(target->Payloads().back(), "2|0") << c.what << ": not stopped on return";
+        std::printf("%s: \"2|0\" %.1f ms after the message\n", c.what, SinceMs(away));
+        EXPECT_EQ(g_indicatorOn, 0) << c.what;
+        EXPECT_EQ(GetCapture(), nullptr) << c.what;
+        const size_t stopped = target->Commands().size();
+        if (c.mouse) {
+            Mouse(false);
+        } else {
+            Hotkey(F12_KEY, false);
+        }
+
+        // The hooks may have gone while the desk was away.
+        if (c.back) {
+            UnhookWindowsHookEx(g_keyboardHook);
+            SendMessageW(window, c.message, c.back, 0);
+        }
+        EXPECT_EQ(TalkCycle(*target, F12_KEY), TALKED) << c.what;
+        const Payloads all = target->Payloads();
+        EXPECT_EQ(Payloads(all.begin() + static_cast<std::ptrdiff_t>(stopped), all.end()), TALKED)
+            << c.what << ": the stored press or the release sent something";
+    }
+}
+
+// The presence check nested in a wait for the voice changer must not wait
+// again: a release of the picture blocks the window for one bound at most.
+TEST_F(MainWindowInProcess, SlowVoiceChangerBlocksTheWindowForOneWaitAtMost) {
+    Open(L"--delay-ms 2000");
+    ULONGLONG longest = 0;
+    for (int round = 0; round < 3; ++round) {
+        longest = std::max(longest, Mouse(true));
+        longest = std::max(longest, Mouse(false));
+        PumpMessagesFor(200);
+    }
+    std::printf("longest block of the window: %llu ms\n", longest);
+    EXPECT_LE(longest, 1800u);
+    EXPECT_TRUE(target->WaitForLast("2|0", 10000));
+}
+
+// While the relay's stop is on its way the picture still shows ON; a press
+// on it must talk all the same.
+TEST_F(MainWindowInProcess, PressOnTheWindowDuringASlowStopTalks) {
+    Open(L"--delay-ms 700");
+    Hotkey(F12_KEY, true);
+    ASSERT_TRUE(target->WaitForLast("2|1", 3000));
+    Hotkey(F12_KEY, false);
+    ASSERT_TRUE(target->WaitForLast("2|0", 3000)); // received; handled 700 ms later
+    Mouse(true);
+    EXPECT_EQ(target->Payloads(), (Payloads{"2|0", "2|1", "2|0", "2|1"}));
+    EXPECT_EQ(g_indicatorOn, 1);
+    Mouse(false);
+    EXPECT_EQ(target->Payloads().back(), "2|0");
+    EXPECT_EQ(g_indicatorOn, 0);
+}
+
+TEST_F(MainWindowInProcess, TouchCanHoldTheButton) {
+    Open();
+    EXPECT_EQ(SendMessageW(window, WM_TABLET_QUERYSYSTEMGESTURESTATUS, 0, 0) &
+                  TABLET_DISABLE_PRESSANDHOLD,
+              TABLET_DISABLE_PRESSANDHOLD);
+}
+
+} // namespace
