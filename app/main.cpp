@@ -7,8 +7,6 @@
 #include "core/talk_switch.h"
 #include "res/resource.h"
 
-// The entry point's signature is fixed; the command line cannot be made const.
-// cppcheck-suppress constParameter
 namespace {
 
 // A stop still owed at exit is sent again this often, for at most this long.
@@ -16,14 +14,8 @@ constexpr DWORD EXIT_STOP_RETRY_MS = 250;
 constexpr ULONGLONG EXIT_STOP_GIVE_UP_MS = 10000;
 
 // A second copy would hook the same hotkey and send every command twice, and
-// its owed stops would cut the first copy's talks short. True when another
-// copy runs in this session; it is brought to the front.
-bool AnotherCopyRuns() {
-    // The handle stays open until the process ends; that is what marks it.
-    CreateMutexW(nullptr, FALSE, L"Local\\Vorrel for Pelorin, one copy");
-    if (GetLastError() != ERROR_ALREADY_EXISTS) {
-        return false;
-    }
+// its owed stops would cut the first copy's talks short: it shows the first.
+void BringFirstCopyToFront() {
     HWND first = FindWindowW(L"#32770", MAIN_WINDOW_CAPTION);
     if (first) {
         if (IsIconic(first)) {
@@ -31,13 +23,18 @@ bool AnotherCopyRuns() {
         }
         SetForegroundWindow(first);
     }
-    return true;
 }
 
 } // namespace
 
+// The entry point's signature is fixed; the command line cannot be made const.
+// cppcheck-suppress constParameter
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCommand) {
-    if (AnotherCopyRuns()) {
+    // Held while this copy runs, the mutex marks the one copy of this session.
+    HANDLE oneCopy = CreateMutexW(nullptr, FALSE, L"Local\\Vorrel for Pelorin, one copy");
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(oneCopy);
+        BringFirstCopyToFront();
         return 0;
     }
     // Any argument at all asks for the system's colours.
@@ -49,6 +46,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCo
     HWND mainDlg =
         CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDlgProc, 0);
     if (!mainDlg) {
+        CloseHandle(oneCopy);
         return 0;
     }
     ShowWindow(mainDlg, showCommand);
@@ -82,6 +80,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCo
     }
     if (g_offImage) {
         DeleteObject(g_offImage);
+    }
+    if (oneCopy) {
+        CloseHandle(oneCopy);
     }
     return static_cast<int>(message.wParam);
 }

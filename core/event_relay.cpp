@@ -35,18 +35,22 @@ bool RelayPendingEvent() {
 }
 
 DWORD WINAPI RelayThreadProc(LPVOID) {
+    // Sent from here, in line with the hotkey's commands, an owed stop can
+    // never land behind a start sent after it. It goes out a second after the
+    // last command, so that a busy voice changer is not kept busier.
     ULONGLONG nextOwedStop = 0;
     while (!relayStopping.load()) {
-        if (RelayPendingEvent()) {
-            continue;
-        }
-        // Sent from here, in line with the hotkey's commands, an owed stop
-        // can never land behind a start sent after it.
-        if (g_stopOwed.load() && GetTickCount64() >= nextOwedStop) {
+        const bool relayed = RelayPendingEvent();
+        const ULONGLONG now = GetTickCount64();
+        if (relayed || !g_stopOwed.load()) {
+            nextOwedStop = now + OWED_STOP_RETRY_MS;
+        } else if (now >= nextOwedStop) {
             SendOwedStop();
             nextOwedStop = GetTickCount64() + OWED_STOP_RETRY_MS;
         }
-        Sleep(RELAY_IDLE_SLEEP_MS);
+        if (!relayed) {
+            Sleep(RELAY_IDLE_SLEEP_MS);
+        }
     }
     return 0;
 }

@@ -32,6 +32,9 @@ void CheckTargetPresence(HWND mainDlg) {
 
     if (!target) {
         g_targetSeen.store(false);
+        // Nothing is owed to a voice changer that is gone: one that comes
+        // back is silenced as it appears.
+        g_stopOwed.store(false);
         if (warning) {
             ShowWindow(warning, g_warningBlink ? SW_SHOW : SW_HIDE);
         }

@@ -97,8 +97,9 @@ void SendOwedStop() {
     if (!g_stopOwed.load() || g_talking.load()) {
         return;
     }
+    // A voice changer that is gone, or refuses, is owed nothing.
     HWND target = FindWindowW(TARGET_WINDOW_CLASS, TARGET_WINDOW_TITLE);
-    if (target && SendTalkCommand(target, false) == Delivery::Handled) {
+    if (!target || SendTalkCommand(target, false) != Delivery::Unknown) {
         g_stopOwed.store(false);
     }
 }

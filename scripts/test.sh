@@ -9,5 +9,6 @@ vorrel_build
 vorrel_start_session own
 
 status=0
-ctest --test-dir "$VORREL_BUILD" --output-on-failure --timeout 600 "$@" || status=$?
+# Two at a time: the checks that need no display run beside the one that does.
+ctest --test-dir "$VORREL_BUILD" --output-on-failure --timeout 600 --parallel 2 "$@" || status=$?
 exit $status

@@ -1,5 +1,4 @@
-// Odd command lines, odd mouse data and a second copy of the program.
-#include "res/resource.h"
+// Odd command lines and a second copy of the program.
 #include "vorrel_app.h"
 
 #include <gtest/gtest.h>
@@ -7,10 +6,6 @@
 using namespace test_support;
 
 namespace {
-
-std::wstring PromptOf(HWND chooser) {
-    return WindowText(GetDlgItem(chooser, IDC_STATIC));
-}
 
 TEST(BadInput, AnyCommandLineGivesAWorkingWindow) {
     const std::wstring commandLines[] = {L"", L"x", std::wstring(32000, L'a'),
@@ -25,41 +20,6 @@ TEST(BadInput, AnyCommandLineGivesAWorkingWindow) {
         EXPECT_EQ(TalkCycle(target, F12_KEY), (Payloads{"2|1", "2|0"}));
         EXPECT_EQ(app.Close(), 0);
     }
-}
-
-TEST(BadInput, OddXButtonNumbersAreNamedWithinBounds) {
-    VorrelApp app;
-    ASSERT_TRUE(app.Start());
-    HWND chooser = app.OpenChooser();
-    ASSERT_NE(chooser, nullptr);
-    struct Case {
-        DWORD number;
-        const wchar_t* promptEnd; // null: a keyboard code, named by the layout if at all
-    };
-    // 300 + 0 and 300 + 0xFFFF (299 in 16 bits) are keyboard codes; X button
-    // 200 adds up to the middle button's code.
-    for (const Case& c : {Case{0, nullptr}, Case{0xFFFF, nullptr}, Case{3, L"XMouseButton 3 <<<<"},
-                          Case{200, L"MiddleMouseButton <<<<"}}) {
-        const std::wstring before = PromptOf(chooser);
-        SendMouseButton(MOUSEEVENTF_XDOWN, c.number);
-        SendMouseButton(MOUSEEVENTF_XUP, c.number);
-        const std::wstring end = c.promptEnd ? c.promptEnd
-                                 : c.number  ? L"(299) <<<<"
-                                             : L"(300) <<<<";
-        auto shown = [&] {
-            const std::wstring prompt = PromptOf(chooser);
-            return prompt.size() > end.size() &&
-                   prompt.compare(prompt.size() - end.size(), end.size(), end) == 0;
-        };
-        EXPECT_TRUE(WaitUntil(shown, c.promptEnd ? 3000 : 300) ||
-                    (!c.promptEnd && PromptOf(chooser) == before))
-            << c.number;
-        EXPECT_LT(PromptOf(chooser).size(), 1024u) << c.number;
-    }
-    PostMessageW(GetDlgItem(chooser, IDC_APPLY), BM_CLICK, 0, 0);
-    EXPECT_TRUE(WaitUntil(
-        [&] { return app.ControlText(IDC_HOTKEY_LABEL) == L"hotkey-> MiddleMouseButton"; }, 3000));
-    EXPECT_EQ(app.Close(), 0);
 }
 
 // A second copy would hook the same hotkey and send every command twice.

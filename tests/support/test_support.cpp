@@ -147,7 +147,8 @@ ChildProcess::~ChildProcess() {
     Kill();
 }
 
-bool ChildProcess::Start(const std::wstring& exePath, const std::wstring& arguments) {
+bool ChildProcess::Start(const std::wstring& exePath, const std::wstring& arguments,
+                         int showCommand) {
     Kill();
     std::wstring commandLine = L"\"" + exePath + L"\"";
     if (!arguments.empty()) {
@@ -155,6 +156,10 @@ bool ChildProcess::Start(const std::wstring& exePath, const std::wstring& argume
     }
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
+    if (showCommand >= 0) {
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = static_cast<WORD>(showCommand);
+    }
     return CreateProcessW(exePath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                           nullptr, &startup, &info_) != FALSE;
 }
@@ -294,6 +299,12 @@ void HotkeyInput::Send(bool down) const {
     } else {
         SendMouseButton(down ? mouseDown : mouseUp, mouseData);
     }
+}
+
+void HotkeyInput::Hold() const {
+    Send(true);
+    PumpMessagesFor(200); // twenty of the relay's naps
+    Send(false);
 }
 
 Payloads TalkCycle(const StandIn& target, const HotkeyInput& hotkey,

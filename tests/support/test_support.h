@@ -76,7 +76,8 @@ class ChildProcess {
     ChildProcess& operator=(const ChildProcess&) = delete;
     ~ChildProcess();
 
-    bool Start(const std::wstring& exePath, const std::wstring& arguments);
+    // showCommand, when given, is what the process's wWinMain receives.
+    bool Start(const std::wstring& exePath, const std::wstring& arguments, int showCommand = -1);
     bool IsRunning() const;
     // Returns the exit code, or -1 when the process did not end in time.
     long WaitForExit(DWORD timeoutMs);
@@ -135,6 +136,8 @@ struct HotkeyInput {
     WORD key;
     DWORD mouseDown, mouseUp, mouseData;
     void Send(bool down) const;
+    // Down and up, held long enough for the relay to act on the press.
+    void Hold() const;
 };
 constexpr HotkeyInput F12_KEY = {VK_F12, 0, 0, 0};
 constexpr HotkeyInput F9_KEY = {VK_F9, 0, 0, 0};

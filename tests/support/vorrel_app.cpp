@@ -6,9 +6,9 @@
 
 namespace test_support {
 
-bool VorrelApp::Start(const std::wstring& arguments) {
+bool VorrelApp::Start(const std::wstring& arguments, int showCommand) {
     mainWindow_ = nullptr;
-    if (!process_.Start(SiblingExecutable(L"vorrel.exe"), arguments)) {
+    if (!process_.Start(SiblingExecutable(L"vorrel.exe"), arguments, showCommand)) {
         return false;
     }
     const DWORD processId = process_.Id();
@@ -38,6 +38,13 @@ std::wstring VorrelApp::ControlText(int id) const {
 
 bool VorrelApp::OffPictureVisible() const {
     return IsWindowVisible(Control(IDC_IMAGE_OFF)) != FALSE;
+}
+
+bool VorrelApp::HasCapture() const {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(mainWindow_, nullptr), &info) &&
+           info.hwndCapture == mainWindow_;
 }
 
 HWND VorrelApp::SelectionWindow() const {
@@ -72,6 +79,44 @@ HWND VorrelApp::OpenChooser() const {
         }
     }
     return chooser;
+}
+
+std::string VorrelApp::ChooseHotkey(const std::function<void()>& choose, const std::wstring& prompt,
+                                    int closeWith, const std::wstring& label) const {
+    HWND chooser = OpenChooser();
+    if (!chooser) {
+        return "the chooser did not open";
+    }
+    choose();
+    if (!WaitUntil([&] { return WindowText(GetDlgItem(chooser, IDC_STATIC)) == prompt; }, 3000)) {
+        return "the prompt did not read the choice";
+    }
+    if (closeWith) {
+        // A click before the chooser has come to the front is spent on that.
+        WaitUntil([&] { return GetForegroundWindow() == chooser; }, 3000);
+        ClickAt(CentreOf(GetDlgItem(chooser, closeWith)));
+    } else {
+        PostMessageW(chooser, WM_SYSCOMMAND, SC_CLOSE, 0); // Alt+F4 and the system menu
+    }
+    if (!WaitUntil([&] { return SelectionWindow() == nullptr; }, 3000)) {
+        return "the chooser did not close";
+    }
+    if (!label.empty() &&
+        !WaitUntil([&] { return ControlText(IDC_HOTKEY_LABEL) == label; }, 3000)) {
+        return "the label did not change";
+    }
+    return "";
+}
+
+bool VorrelApp::WaitForChecks(int count) const {
+    HWND warning = Control(IDC_STATIC);
+    for (int i = 0; i < count; ++i) {
+        const bool visible = IsWindowVisible(warning) != FALSE;
+        if (!WaitUntil([&] { return (IsWindowVisible(warning) != FALSE) != visible; }, 3000)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 POINT VorrelApp::PictureCentre() const {
@@ -179,15 +224,20 @@ double ImageDistance(const ScreenPixels& a, const ScreenPixels& b) {
 }
 
 void PressLeftAt(POINT at) {
-    // A press within the double-click time of the last one would be a double click.
+    // A press near the last one and within the double-click time would be a
+    // double click.
     static ULONGLONG lastPress = 0;
+    static POINT lastAt = {-1000, -1000};
     const ULONGLONG since = GetTickCount64() - lastPress;
-    if (since <= GetDoubleClickTime()) {
+    const bool nearLast = std::abs(at.x - lastAt.x) <= GetSystemMetrics(SM_CXDOUBLECLK) &&
+                      std::abs(at.y - lastAt.y) <= GetSystemMetrics(SM_CYDOUBLECLK);
+    if (nearLast && since <= GetDoubleClickTime()) {
         PumpMessagesFor(static_cast<DWORD>(GetDoubleClickTime() - since) + 50);
     }
     MoveCursorTo(at.x, at.y);
     SendMouseButton(MOUSEEVENTF_LEFTDOWN);
     lastPress = GetTickCount64();
+    lastAt = at;
 }
 
 void ReleaseLeft() {

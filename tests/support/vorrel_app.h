@@ -15,18 +15,29 @@ constexpr wchar_t MAIN_WINDOW_CAPTION[] = L"Vorrel v0.4 (Pelorin Pulgin)";
 class VorrelApp {
   public:
     // Starts vorrel.exe and waits until its main window is visible.
-    bool Start(const std::wstring& arguments = L"");
+    bool Start(const std::wstring& arguments = L"", int showCommand = -1);
     HWND MainWindow() const {
         return mainWindow_;
     }
     HWND Control(int id) const;
     std::wstring ControlText(int id) const;
     bool OffPictureVisible() const;
+    // The main window holds the mouse: it has taken a press on itself.
+    bool HasCapture() const;
     // The owned, enabled selection window, or null when none is open.
     HWND SelectionWindow() const;
     // Opens the selection window with a real click on "Set hotkey"; null when
     // it did not open.
     HWND OpenChooser() const;
+    // Opens the chooser, sends `choose`, waits for the prompt, then closes it
+    // with a click on Apply or Cancel (closeWith: their ids) or a system close
+    // (0) and waits until it is gone; after Apply, until the label reads
+    // `label`. Returns what did not happen, empty when all did.
+    std::string ChooseHotkey(const std::function<void()>& choose, const std::wstring& prompt,
+                             int closeWith, const std::wstring& label = L"") const;
+    // Waits until the warning has blinked `count` times: presence checks done
+    // while the voice changer is absent.
+    bool WaitForChecks(int count) const;
     // Screen coordinates of the picture's centre.
     POINT PictureCentre() const;
     // Holds the left button down on the picture, the window brought to the
