@@ -63,6 +63,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCo
         }
     }
 
+    // With the window gone, a copy started now must show: it silences the
+    // voice changer itself as it finds it, and the stops below end as soon as
+    // its window is there, so as not to cut its talks short.
+    CloseHandle(oneCopy);
     // Only once nothing else can send a command does the last stop go out;
     // otherwise a press still in the relay's hands could follow it.
     RemoveInputHooks();
@@ -71,7 +75,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCo
     // changer takes back a stop it had not begun to handle, so keep at it.
     StopTalkingNow();
     const ULONGLONG giveUp = GetTickCount64() + EXIT_STOP_GIVE_UP_MS;
-    while (g_stopOwed.load() && GetTickCount64() < giveUp) {
+    while (g_stopOwed.load() && GetTickCount64() < giveUp &&
+           !FindWindowW(L"#32770", MAIN_WINDOW_CAPTION)) {
         Sleep(EXIT_STOP_RETRY_MS);
         SendOwedStop();
     }
@@ -80,9 +85,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCo
     }
     if (g_offImage) {
         DeleteObject(g_offImage);
-    }
-    if (oneCopy) {
-        CloseHandle(oneCopy);
     }
     return static_cast<int>(message.wParam);
 }

@@ -17,8 +17,10 @@ namespace {
 
 constexpr int PICTURE_SIZE = 128;
 
-// The left button went down on the window and has not come up yet.
+// The left button went down on the window and has not come up yet, and a
+// presence check has read it down since.
 bool leftButtonHeld = false;
+bool leftButtonReadDown = false;
 
 void CentreOnParent(HWND window) {
     HWND parent = GetParent(window);
@@ -164,14 +166,17 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
         // With the capture, the release comes here even off the window.
         SetCapture(window);
         leftButtonHeld = true;
+        leftButtonReadDown = false;
         // Already talking through the hotkey: the mouse adds nothing. The
         // talk state, not the picture, which still shows ON while a stop is
         // on its way.
         if (!g_talking.load()) {
             SetTalking(true);
             // The mouse may have been taken away while the start was under way.
-            if (!leftButtonHeld) {
-                EndMouseTalk();
+            // The relay sends the stop, so that the window waits only once.
+            int32_t none = PENDING_NONE;
+            if (!leftButtonHeld && g_pendingEvent.compare_exchange_strong(none, PENDING_RELEASED)) {
+                ShowIndicator(false);
             }
         }
         return TRUE;
@@ -212,9 +217,14 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
     case WM_CHECK_TARGET:
         CheckTargetPresence(window);
         CheckForMissedInput();
-        // A release that never came here: another desktop took it.
-        if (leftButtonHeld && !LeftButtonDown()) {
-            EndMouseHold();
+        // A release that never came here: another desktop took it. Only once
+        // the button has read down: a finger on a touch screen may never.
+        if (leftButtonHeld) {
+            const bool down = LeftButtonDown();
+            if (leftButtonReadDown && !down) {
+                EndMouseHold();
+            }
+            leftButtonReadDown = down;
         }
         return 0;
 

@@ -9,12 +9,13 @@
 
 namespace {
 
-void OnHotkeyInput(uint32_t hotkeyCode, bool released) {
+void OnHotkeyInput(uint32_t hotkeyCode, bool released, DWORD time) {
     if (released && g_hotkeyDlg) {
         PostMessageW(g_hotkeyDlg, WM_INPUT_RELEASED, 0, static_cast<LPARAM>(hotkeyCode));
     }
     if (hotkeyCode == g_hotkey) {
         g_heldHotkey = released ? 0 : hotkeyCode;
+        g_heldHotkeyTime = time;
         g_pendingEvent.store(released ? PENDING_RELEASED : PENDING_PRESSED);
     }
 }
@@ -47,11 +48,11 @@ LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) noexce
         switch (wParam) {
         case WM_KEYDOWN:
         case WM_SYSKEYDOWN:
-            OnHotkeyInput(event->vkCode, false);
+            OnHotkeyInput(event->vkCode, false, event->time);
             break;
         case WM_KEYUP:
         case WM_SYSKEYUP:
-            OnHotkeyInput(event->vkCode, true);
+            OnHotkeyInput(event->vkCode, true, event->time);
             break;
         default:
             break;
@@ -66,16 +67,16 @@ LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam) noexcept 
         g_mouseHookTime = event->time;
         switch (wParam) {
         case WM_MBUTTONDOWN:
-            OnHotkeyInput(HOTKEY_MIDDLE_BUTTON, false);
+            OnHotkeyInput(HOTKEY_MIDDLE_BUTTON, false, event->time);
             break;
         case WM_MBUTTONUP:
-            OnHotkeyInput(HOTKEY_MIDDLE_BUTTON, true);
+            OnHotkeyInput(HOTKEY_MIDDLE_BUTTON, true, event->time);
             break;
         case WM_XBUTTONDOWN:
-            OnHotkeyInput(XButtonHotkeyCode(event->mouseData), false);
+            OnHotkeyInput(XButtonHotkeyCode(event->mouseData), false, event->time);
             break;
         case WM_XBUTTONUP:
-            OnHotkeyInput(XButtonHotkeyCode(event->mouseData), true);
+            OnHotkeyInput(XButtonHotkeyCode(event->mouseData), true, event->time);
             break;
         default:
             break;

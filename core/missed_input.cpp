@@ -7,8 +7,13 @@ namespace {
 
 // Time stamps of one event may differ by a tick between sources.
 constexpr int32_t SAME_EVENT_SLACK_MS = 50;
+// Windows updates a key's state only once every low-level hook has passed the
+// event on, and gives each up to a second: a press newer than this may not
+// show in the key state yet.
+constexpr int32_t HOOK_CHAIN_MS = 1500;
 
 DWORD rawKeyboardTime = 0;
+bool hotkeyReadDown = false; // at the last check, during this hold
 POINT lastCursor = {};
 DWORD mouseHookTimeAtLastCheck = 0;
 
@@ -25,6 +30,10 @@ DWORD LastInputTime() {
     LASTINPUTINFO lastInput = {sizeof lastInput, 0};
     GetLastInputInfo(&lastInput);
     return lastInput.dwTime;
+}
+
+bool IsDown(int key) {
+    return (GetAsyncKeyState(key) & 0x8000) != 0;
 }
 
 // The key whose state tells whether the hotkey is down, 0 for the X buttons
@@ -45,13 +54,21 @@ int HotkeyVirtualKey(uint32_t code) {
     }
 }
 
-// A hotkey the hooks saw go down that Windows says is up was let go where the
-// hooks could not see it. GetAsyncKeyState also reads "up" while another
-// desktop or an elevated window has the input: ending the talk then errs
-// towards silence, the side to err on. True when a release was missed.
+// A hotkey the hooks saw go down that Windows says is up, after it read down
+// or once the press is older than any hook chain takes, was let go where the
+// hooks could not see it. GetAsyncKeyState also reads "up" on another desktop
+// (and, we believe, while an elevated window has the input): ending the talk
+// then errs towards silence, the side to err on. A remapping tool that
+// swallows the hotkey after this program's hook has seen it ends its talks.
+// True when a release was missed.
 bool ReleaseHotkeyIfUp() {
     const int key = HotkeyVirtualKey(g_hotkey);
-    if (!key || g_heldHotkey != g_hotkey || (GetAsyncKeyState(key) & 0x8000) != 0) {
+    const bool held = key && g_heldHotkey == g_hotkey;
+    const bool readDown = held && IsDown(key);
+    const bool wasReadDown = hotkeyReadDown;
+    hotkeyReadDown = readDown;
+    if (!held || readDown ||
+        (!wasReadDown && static_cast<int32_t>(GetTickCount() - g_heldHotkeyTime) < HOOK_CHAIN_MS)) {
         return false;
     }
     // A press stored meanwhile is newer than this reading: leave it.
@@ -107,7 +124,11 @@ void CheckForMissedInput() {
 
     const bool keyboardMissed =
         (releaseMissed && !mouseHotkey) || Later(rawKeyboardTime, g_keyboardHookTime);
-    const bool mouseMissed = (releaseMissed && mouseHotkey) || cursorMovedUnseen ||
+    // A hotkey button held that the hooks never saw go down is a click the
+    // mouse hook missed, whatever the keys do meanwhile.
+    const int key = HotkeyVirtualKey(g_hotkey);
+    const bool pressMissed = mouseHotkey && key && g_heldHotkey != g_hotkey && IsDown(key);
+    const bool mouseMissed = (releaseMissed && mouseHotkey) || pressMissed || cursorMovedUnseen ||
                              Later(lastInput, Newest(keysSeen, g_mouseHookTime));
     ReinstallInputHooks(keyboardMissed, mouseMissed);
     // What the witnesses saw is accounted for: a fresh hook starts level.

@@ -15,6 +15,7 @@ wchar_t g_hotkeyName[HOTKEY_NAME_CHARS] = L"F12";
 int32_t g_indicatorOn = 0;
 bool g_warningBlink = true;
 uint32_t g_heldHotkey = 0;
+DWORD g_heldHotkeyTime = 0;
 DWORD g_keyboardHookTime = 0;
 DWORD g_mouseHookTime = 0;
 

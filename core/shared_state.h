@@ -46,9 +46,10 @@ extern int32_t g_indicatorOn;
 extern bool g_warningBlink;
 
 // What the hooks saw, for finding input they missed (GUI thread only): the
-// hotkey they saw go down and not yet up (0 when none), and the time stamp of
-// the last event each hook saw.
+// hotkey they saw go down and not yet up (0 when none) and when they last saw
+// it go down, and the time stamp of the last event each hook saw.
 extern uint32_t g_heldHotkey;
+extern DWORD g_heldHotkeyTime;
 extern DWORD g_keyboardHookTime;
 extern DWORD g_mouseHookTime;
 

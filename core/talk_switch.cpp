@@ -72,11 +72,6 @@ bool SetTalking(bool on) {
         g_stopOwed.store(true);
         return true;
     }
-    if (!on && g_talking.load()) {
-        // A press on the window started a talk while this stop was on its
-        // way: the indicator is the start's.
-        return true;
-    }
     // A start that may have arrived counts as talking, so that the release
     // sends a stop.
     NotifyMainWindow(on ? WM_TALK_STARTED : WM_TALK_STOPPED);

@@ -67,6 +67,17 @@ class MainWindowInProcess : public ::testing::Test {
     HWND window = nullptr;
 };
 
+// Drops the window's left-button releases, as if another desktop took them.
+HWND g_releasesDroppedFor = nullptr;
+LRESULT CALLBACK DropReleases(int code, WPARAM wParam, LPARAM lParam) {
+    auto* message = reinterpret_cast<MSG*>(lParam);
+    if (code == HC_ACTION && message->hwnd == g_releasesDroppedFor &&
+        message->message == WM_LBUTTONUP) {
+        message->message = WM_NULL;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 // Windows silently removes a hook that once answered too slowly, and shows
 // no input to a hook while another desktop or an elevated window has it.
 TEST_F(MainWindowInProcess, ReleaseTheHooksNeverSawEndsTheTalkAndTheHookComesBack) {
@@ -75,7 +86,7 @@ TEST_F(MainWindowInProcess, ReleaseTheHooksNeverSawEndsTheTalkAndTheHookComesBac
         const char* what;
         uint32_t hotkey;
         HotkeyInput input;
-        HHOOK* hook; // null: the left button on the window
+        HHOOK* hook; // null: the left button held on the window
     };
     const Case cases[] = {
         {"F12, keyboard hook removed", VK_F12, F12_KEY, &g_keyboardHook},
@@ -84,16 +95,20 @@ TEST_F(MainWindowInProcess, ReleaseTheHooksNeverSawEndsTheTalkAndTheHookComesBac
     };
     for (const Case& c : cases) {
         g_hotkey = c.hotkey;
-        if (c.hook) {
-            Hotkey(c.input, true);
-        } else { // as if the release had gone elsewhere: the button is up
-            SendMessageW(window, WM_LBUTTONDOWN, 0, 0);
-        }
+        c.hook ? Hotkey(c.input, true) : (Mouse(true), void());
         ASSERT_TRUE(target->WaitForLast("2|1", 3000)) << c.what;
+        PumpMessagesFor(1300); // held while a presence check reads it down
         const long long letGo = QpcNow();
         if (c.hook) {
             UnhookWindowsHookEx(*c.hook);
             Hotkey(c.input, false);
+        } else {
+            g_releasesDroppedFor = window;
+            HHOOK drop =
+                SetWindowsHookExW(WH_GETMESSAGE, DropReleases, nullptr, GetCurrentThreadId());
+            Input([] { SendMouseButton(MOUSEEVENTF_LEFTUP); });
+            target->WaitForLast("2|0", 3000);
+            UnhookWindowsHookEx(drop);
         }
         ASSERT_TRUE(target->WaitForLast("2|0", 3000)) << c.what << ": still transmitting";
         std::printf("%s: \"2|0\" %.0f ms after the release\n", c.what, SinceMs(letGo));
@@ -105,6 +120,23 @@ TEST_F(MainWindowInProcess, ReleaseTheHooksNeverSawEndsTheTalkAndTheHookComesBac
         std::printf("%s: talking again %.0f ms after the release\n", c.what,
                     QpcMs(letGo, target->Commands().end()[-2].qpc));
     }
+}
+
+// Windows updates the key state only once every hook has passed the press on,
+// and another program's hook may take up to a second: a press the hooks saw
+// that does not show yet is no release.
+TEST_F(MainWindowInProcess, PressNotYetInTheKeyStateIsNoRelease) {
+    Open();
+    PumpMessagesFor(500); // halfway to the next presence check
+    KBDLLHOOKSTRUCT press = {};
+    press.vkCode = VK_F12; // F12 stays up for Windows
+    press.time = GetTickCount();
+    const long long pressed = QpcNow();
+    KeyboardHookProc(HC_ACTION, WM_KEYDOWN, reinterpret_cast<LPARAM>(&press));
+    ASSERT_TRUE(target->WaitForLast("2|1", 3000));
+    ASSERT_TRUE(target->WaitForLast("2|0", 4000)) << "a press that never showed still talks";
+    std::printf("press never shown: \"2|0\" %.0f ms after it\n", SinceMs(pressed));
+    EXPECT_GE(SinceMs(pressed), 1000) << "cut while the hook chain may still hold it";
 }
 
 // A hook removed while idle is found by a witness of the input it missed.
@@ -127,6 +159,12 @@ TEST_F(MainWindowInProcess, HookRemovedWhileIdleIsBackWithinTwoSecondsOfItsFirst
              TapKey('A'); // the newest input is a key that the keyboard hook saw
          },
          302, X2_BUTTON},
+        {"mouse, seen by the hotkey button held while keys come", &g_mouseHook,
+         [] {
+             X2_BUTTON.Send(true);
+             TapKey('A');
+         },
+         302, X2_BUTTON},
         {"mouse, seen by the last input time", &g_mouseHook,
          [] {
              SendMouseButton(MOUSEEVENTF_MIDDLEDOWN);
@@ -142,6 +180,7 @@ TEST_F(MainWindowInProcess, HookRemovedWhileIdleIsBackWithinTwoSecondsOfItsFirst
         Input(c.missed);
         // The bound itself: the handle may come back with the same value.
         WaitUntil([&] { return *c.hook != removed; }, 2000);
+        Hotkey(c.input, false);
         EXPECT_EQ(TalkCycle(*target, [&](bool down) { Hotkey(c.input, down); }), TALKED) << c.what;
     }
 }
@@ -164,11 +203,8 @@ TEST_F(MainWindowInProcess, DeskTakenAwayEndsEveryTalkBeforeTheMessageReturns) {
         {"log off", WM_ENDSESSION, TRUE, 0, false},
     };
     for (const Case& c : cases) {
-        if (c.mouse) {
-            Mouse(true);
-        } else {
-            Hotkey(F12_KEY, true);
-        }
+        auto hold = [&](bool down) { c.mouse ? Mouse(down) : (Hotkey(F12_KEY, down), 0); };
+        hold(true);
         ASSERT_TRUE(target->WaitForLast("2|1", 3000)) << c.what;
         ASSERT_TRUE(WaitUntil([] { return g_indicatorOn == 1; }, 3000)) << c.what;
         g_pendingEvent.store(PENDING_PRESSED); // a key repeat the relay has not yet taken
@@ -179,11 +215,7 @@ TEST_F(MainWindowInProcess, DeskTakenAwayEndsEveryTalkBeforeTheMessageReturns) {
         EXPECT_EQ(g_indicatorOn, 0) << c.what;
         EXPECT_EQ(GetCapture(), nullptr) << c.what;
         const size_t stopped = target->Commands().size();
-        if (c.mouse) {
-            Mouse(false);
-        } else {
-            Hotkey(F12_KEY, false);
-        }
+        hold(false);
 
         // The hooks may have gone while the desk was away.
         if (c.back) {
@@ -202,7 +234,7 @@ TEST_F(MainWindowInProcess, DeskTakenAwayEndsEveryTalkBeforeTheMessageReturns) {
 TEST_F(MainWindowInProcess, SlowVoiceChangerBlocksTheWindowForOneWaitAtMost) {
     Open(L"--delay-ms 1600");
     ULONGLONG longest = 0;
-    for (int round = 0; round < 3; ++round) {
+    for (int round = 0; round < 2; ++round) {
         longest = std::max(longest, Mouse(true));
         longest = std::max(longest, Mouse(false));
     }
@@ -226,25 +258,33 @@ TEST_F(MainWindowInProcess, PressOnTheWindowDuringASlowStopTalks) {
     EXPECT_EQ(g_indicatorOn, 0);
 }
 
-// The mouse taken away while the press's own start waits on the voice changer.
+// The mouse taken away while the press's own start waits on a slow voice
+// changer: the talk ends, and the window still waits only once.
 TEST_F(MainWindowInProcess, CaptureLostWhileTheStartIsUnderWayEndsTheTalk) {
-    Open(L"--delay-ms 700");
+    Open(L"--delay-ms 1600");
     std::thread takeAway([&] {
-        target->WaitForLast("2|1", 3000);
+        target->WaitForLast("2|1", 5000);
         SendMessageTimeoutW(window, WM_CANCELMODE, 0, 0, SMTO_NORMAL, 5000, nullptr);
     });
-    Mouse(true);
+    EXPECT_LE(Mouse(true), 1700u);
     takeAway.join();
-    EXPECT_EQ(target->Payloads(), (Payloads{"2|0", "2|1", "2|0"}));
     EXPECT_EQ(g_indicatorOn, 0);
+    EXPECT_TRUE(target->WaitForLast("2|0", 5000)) << "still transmitting";
     Mouse(false);
 }
 
+// A finger may never read as the left button down: its hold lasts until it
+// lifts, and Windows is asked not to turn it into a right click.
 TEST_F(MainWindowInProcess, TouchCanHoldTheButton) {
     Open();
     EXPECT_EQ(SendMessageW(window, WM_TABLET_QUERYSYSTEMGESTURESTATUS, 0, 0) &
                   TABLET_DISABLE_PRESSANDHOLD,
               TABLET_DISABLE_PRESSANDHOLD);
+    SendMessageW(window, WM_LBUTTONDOWN, 0, 0);
+    PumpMessagesFor(2300); // two presence checks
+    EXPECT_EQ(target->Payloads(), (Payloads{"2|0", "2|1"})) << "cut while held";
+    SendMessageW(window, WM_LBUTTONUP, 0, 0);
+    EXPECT_EQ(target->Payloads().back(), "2|0");
 }
 
 } // namespace

@@ -302,9 +302,12 @@ void HotkeyInput::Send(bool down) const {
 }
 
 void HotkeyInput::Hold() const {
+    // Twenty of the relay's naps each way: whatever the press and the
+    // release lead to is done before the next input.
     Send(true);
-    PumpMessagesFor(200); // twenty of the relay's naps
+    PumpMessagesFor(200);
     Send(false);
+    PumpMessagesFor(200);
 }
 
 Payloads TalkCycle(const StandIn& target, const HotkeyInput& hotkey,

@@ -136,7 +136,7 @@ struct HotkeyInput {
     WORD key;
     DWORD mouseDown, mouseUp, mouseData;
     void Send(bool down) const;
-    // Down and up, held long enough for the relay to act on the press.
+    // Down and up, each held long enough for the relay to act on it.
     void Hold() const;
 };
 constexpr HotkeyInput F12_KEY = {VK_F12, 0, 0, 0};

@@ -224,20 +224,16 @@ double ImageDistance(const ScreenPixels& a, const ScreenPixels& b) {
 }
 
 void PressLeftAt(POINT at) {
-    // A press near the last one and within the double-click time would be a
-    // double click.
+    // A press within the double-click time of the last one would be a double
+    // click; under Wine even a press elsewhere right after one can go astray.
     static ULONGLONG lastPress = 0;
-    static POINT lastAt = {-1000, -1000};
     const ULONGLONG since = GetTickCount64() - lastPress;
-    const bool nearLast = std::abs(at.x - lastAt.x) <= GetSystemMetrics(SM_CXDOUBLECLK) &&
-                      std::abs(at.y - lastAt.y) <= GetSystemMetrics(SM_CYDOUBLECLK);
-    if (nearLast && since <= GetDoubleClickTime()) {
+    if (since <= GetDoubleClickTime()) {
         PumpMessagesFor(static_cast<DWORD>(GetDoubleClickTime() - since) + 50);
     }
     MoveCursorTo(at.x, at.y);
     SendMouseButton(MOUSEEVENTF_LEFTDOWN);
     lastPress = GetTickCount64();
-    lastAt = at;
 }
 
 void ReleaseLeft() {
