@@ -31,6 +31,13 @@ inline Stats Summarise(std::vector<double> samples) {
     return s;
 }
 
+// printf into the end of a string.
+template <typename... Args> void Append(std::string& to, const char* format, Args... args) {
+    char text[1024];
+    std::snprintf(text, sizeof text, format, args...);
+    to += text;
+}
+
 inline bool WriteTextFile(const char* path, const std::string& text) {
     FILE* file = std::fopen(path, "wb");
     if (!file) {

@@ -100,22 +100,14 @@ int main(int argc, char** argv) {
             fault("no samples", k.name);
         }
         worstP99 = s.p99 > worstP99 ? s.p99 : worstP99;
-        char row[256];
-        std::snprintf(row, sizeof row, "| %s | %.0f | %.0f | %.0f |\n", k.name, s.p50, s.p99,
-                      s.max);
-        md += row;
-        std::snprintf(row, sizeof row,
-                      "%s{\"case\": \"%s\", \"calls\": %d, \"p50_ns\": %.1f, \"p99_ns\": %.1f, "
-                      "\"max_ns\": %.1f}",
-                      c ? ", " : "", k.name, calls, s.p50, s.p99, s.max);
-        json += row;
+        Append(md, "| %s | %.0f | %.0f | %.0f |\n", k.name, s.p50, s.p99, s.max);
+        Append(json,
+               "%s{\"case\": \"%s\", \"calls\": %d, \"p50_ns\": %.1f, \"p99_ns\": %.1f, "
+               "\"max_ns\": %.1f}",
+               c ? ", " : "", k.name, calls, s.p50, s.p99, s.max);
     }
-    char tail[128];
-    std::snprintf(tail, sizeof tail, "], \"worst_p99_ns\": %.1f}", worstP99);
-    json += tail;
-    std::snprintf(tail, sizeof tail, "\nQPC resolution %.0f ns; %d calls per case.\n", nsPerTick,
-                  calls);
-    md += tail;
+    Append(json, "], \"worst_p99_ns\": %.1f}", worstP99);
+    Append(md, "\nQPC resolution %.0f ns; %d calls per case.\n", nsPerTick, calls);
 
     if (!WriteTextFile(jsonPath, json)) {
         fault("cannot be written", jsonPath);

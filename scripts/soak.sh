@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Soaks the program: random push-to-talk, hotkey changes and voice changer
-# restarts for the given minutes (default 10), checking that it stays flat.
+# Soaks the program: push-to-talk, random hotkey changes, voice changer
+# restarts and clicks for the given minutes (default 10), checking that it
+# stays flat.
 #   bash scripts/soak.sh [minutes]
 set -euo pipefail
 source "$(dirname "$0")/lib/session.sh"

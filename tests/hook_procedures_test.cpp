@@ -12,179 +12,128 @@ namespace {
 constexpr int32_t NONE = PENDING_NONE;
 constexpr int32_t PRESSED = PENDING_PRESSED;
 constexpr int32_t RELEASED = PENDING_RELEASED;
+constexpr LPARAM NOTHING = -1; // no release posted
+
+// Read before any test runs; the fixture below changes them.
+const uint32_t FRESH_HOTKEY = g_hotkey;
+const int32_t FRESH_PENDING_EVENT = g_pendingEvent.load();
+
+struct Case {
+    const char* what;
+    uint32_t hotkey;
+    WPARAM message;
+    DWORD key;       // virtual-key code, or X button number for the mouse
+    int32_t pending; // what the relay is handed
+    LPARAM posted;   // the code posted to an open selection window
+    int code;        // the hook code
+};
 
 class HookProcedures : public ::testing::Test {
   protected:
-    void SetUp() override {
-        g_hotkey = HOTKEY_INITIAL;
-        g_pendingEvent.store(NONE);
-        g_hotkeyDlg = nullptr;
-    }
-    void TearDown() override {
-        g_hotkeyDlg = nullptr;
-        g_hotkey = HOTKEY_INITIAL;
-        g_pendingEvent.store(NONE);
-    }
-
     // With no later hook, passing an event on returns 0; anything else swallows it.
-    static LRESULT Key(WPARAM message, DWORD vk, int code = HC_ACTION) {
-        KBDLLHOOKSTRUCT event = {};
-        event.vkCode = vk;
-        event.scanCode = MapVirtualKeyW(vk, MAPVK_VK_TO_VSC);
-        event.flags = LLKHF_INJECTED;
-        return KeyboardHookProc(code, message, reinterpret_cast<LPARAM>(&event));
-    }
-    static LRESULT Mouse(WPARAM message, WORD xButton = 0, int code = HC_ACTION) {
-        MSLLHOOKSTRUCT event = {};
-        event.mouseData = static_cast<DWORD>(xButton) << 16;
-        event.flags = LLMHF_INJECTED;
-        return MouseHookProc(code, message, reinterpret_cast<LPARAM>(&event));
+    static LRESULT Call(bool keyboard, const Case& c) {
+        KBDLLHOOKSTRUCT key = {};
+        key.vkCode = c.key;
+        key.scanCode = MapVirtualKeyW(c.key, MAPVK_VK_TO_VSC);
+        key.flags = LLKHF_INJECTED;
+        MSLLHOOKSTRUCT mouse = {};
+        mouse.mouseData = c.key << 16;
+        mouse.flags = LLMHF_INJECTED;
+        return keyboard ? KeyboardHookProc(c.code, c.message, reinterpret_cast<LPARAM>(&key))
+                        : MouseHookProc(c.code, c.message, reinterpret_cast<LPARAM>(&mouse));
     }
 
-    // Stands in for the selection window; its queue collects what the hooks post.
-    void OpenFakeSelectionWindow() {
-        g_hotkeyDlg = selection.Window();
+    // Each case with the selection window open, standing in for which is a
+    // probe whose queue collects the posts, and with none open.
+    void Check(bool keyboard, const Case& c) {
+        for (bool open : {true, false}) {
+            g_hotkeyDlg = open ? selection.Window() : nullptr;
+            g_hotkey = c.hotkey;
+            g_pendingEvent.store(NONE);
+            EXPECT_EQ(Call(keyboard, c), 0) << c.what << ": not passed on";
+            EXPECT_EQ(g_pendingEvent.load(), c.pending) << c.what;
+            const std::vector<LPARAM> expected = {c.posted};
+            EXPECT_EQ(selection.TakePosted(WM_INPUT_RELEASED),
+                      open && c.posted != NOTHING ? expected : std::vector<LPARAM>{})
+                << c.what;
+            MSG stray; // a post to no window would be this thread's
+            EXPECT_FALSE(
+                PeekMessageW(&stray, nullptr, WM_INPUT_RELEASED, WM_INPUT_RELEASED, PM_REMOVE))
+                << c.what;
+        }
+        g_hotkeyDlg = nullptr;
     }
-    std::vector<LPARAM> TakePostedReleases() {
-        return selection.TakePosted(WM_INPUT_RELEASED);
-    }
+
     test_support::MessageProbe selection;
 };
 
-struct KeyCase {
-    const char* what;
-    uint32_t hotkey;
-    WPARAM message;
-    DWORD vk;
-    int32_t expected;
-};
-
-TEST_F(HookProcedures, KeyboardEventsStoreOnlyHotkeyPressesAndReleases) {
-    const KeyCase cases[] = {
-        {"hotkey down", VK_F12, WM_KEYDOWN, VK_F12, PRESSED},
-        {"hotkey up", VK_F12, WM_KEYUP, VK_F12, RELEASED},
-        {"hotkey down with Alt held", VK_F12, WM_SYSKEYDOWN, VK_F12, PRESSED},
-        {"hotkey up with Alt held", VK_F12, WM_SYSKEYUP, VK_F12, RELEASED},
-        {"other key down", VK_F12, WM_KEYDOWN, VK_F11, NONE},
-        {"other key up", VK_F12, WM_KEYUP, 'A', NONE},
-        {"changed hotkey down", VK_F9, WM_KEYDOWN, VK_F9, PRESSED},
-        {"old hotkey after a change", VK_F9, WM_KEYUP, VK_F12, NONE},
-        {"unknown keyboard message", VK_F12, WM_CHAR, VK_F12, NONE},
+TEST_F(HookProcedures, KeyboardEventsHandOnOnlyTheHotkeyAndPostEveryRelease) {
+    const Case cases[] = {
+        {"hotkey down", VK_F12, WM_KEYDOWN, VK_F12, PRESSED, NOTHING, HC_ACTION},
+        {"hotkey up", VK_F12, WM_KEYUP, VK_F12, RELEASED, VK_F12, HC_ACTION},
+        {"hotkey down with Alt held", VK_F12, WM_SYSKEYDOWN, VK_F12, PRESSED, NOTHING, HC_ACTION},
+        {"hotkey up with Alt held", VK_F12, WM_SYSKEYUP, VK_F12, RELEASED, VK_F12, HC_ACTION},
+        {"other key down", VK_F12, WM_KEYDOWN, VK_F11, NONE, NOTHING, HC_ACTION},
+        {"other key up", VK_F12, WM_KEYUP, 'A', NONE, 'A', HC_ACTION},
+        {"Alt up", VK_F12, WM_SYSKEYUP, VK_MENU, NONE, VK_MENU, HC_ACTION},
+        {"changed hotkey down", VK_F9, WM_KEYDOWN, VK_F9, PRESSED, NOTHING, HC_ACTION},
+        {"old hotkey after a change", VK_F9, WM_KEYUP, VK_F12, NONE, VK_F12, HC_ACTION},
+        {"unknown keyboard message", VK_F12, WM_CHAR, VK_F12, NONE, NOTHING, HC_ACTION},
         {"middle button's key is not the middle button", HOTKEY_MIDDLE_BUTTON, WM_KEYDOWN,
-         VK_MBUTTON, NONE},
-        {"X1's key is not X button 1", 301, WM_KEYUP, VK_XBUTTON1, NONE},
-        {"Insert shares only the low byte of X button 1's code", 301, WM_KEYDOWN, VK_INSERT, NONE},
+         VK_MBUTTON, NONE, NOTHING, HC_ACTION},
+        {"X1's key is not X button 1", 301, WM_KEYUP, VK_XBUTTON1, NONE, VK_XBUTTON1, HC_ACTION},
+        {"Insert shares only the low byte of X button 1's code", 301, WM_KEYDOWN, VK_INSERT, NONE,
+         NOTHING, HC_ACTION},
+        {"not an action", VK_F12, WM_KEYUP, VK_F12, NONE, NOTHING, HC_NOREMOVE},
+        {"negative code", VK_F12, WM_KEYDOWN, VK_F12, NONE, NOTHING, -1},
     };
-    for (const KeyCase& c : cases) {
-        g_hotkey = c.hotkey;
-        g_pendingEvent.store(NONE);
-        EXPECT_EQ(Key(c.message, c.vk), 0) << c.what << ": not passed on";
-        EXPECT_EQ(g_pendingEvent.load(), c.expected) << c.what;
+    for (const Case& c : cases) {
+        Check(true, c);
     }
 }
 
-struct MouseCase {
-    const char* what;
-    uint32_t hotkey;
-    WPARAM message;
-    WORD xButton;
-    int32_t expected;
-};
-
-TEST_F(HookProcedures, MouseEventsStoreOnlyHotkeyButtons) {
-    const MouseCase cases[] = {
-        {"middle down", HOTKEY_MIDDLE_BUTTON, WM_MBUTTONDOWN, 0, PRESSED},
-        {"middle up", HOTKEY_MIDDLE_BUTTON, WM_MBUTTONUP, 0, RELEASED},
-        {"X2 down", 302, WM_XBUTTONDOWN, XBUTTON2, PRESSED},
-        {"X2 up", 302, WM_XBUTTONUP, XBUTTON2, RELEASED},
-        {"X1 while X2 is the hotkey", 302, WM_XBUTTONDOWN, XBUTTON1, NONE},
-        {"X1 down", 301, WM_XBUTTONDOWN, XBUTTON1, PRESSED},
-        {"middle while an X button is the hotkey", 301, WM_MBUTTONDOWN, 0, NONE},
-        {"X button while the middle is the hotkey", HOTKEY_MIDDLE_BUTTON, WM_XBUTTONDOWN, 3, NONE},
-        // 300 + 0xFFFF wraps to 299 in 16 bits.
-        {"X button number wraps", 299, WM_XBUTTONDOWN, 0xFFFF, PRESSED},
-        {"X button 200 reaches the middle code", HOTKEY_MIDDLE_BUTTON, WM_XBUTTONUP, 200, RELEASED},
-        {"middle button is not the middle button's key", VK_MBUTTON, WM_MBUTTONDOWN, 0, NONE},
+TEST_F(HookProcedures, MouseEventsHandOnOnlyTheHotkeyButtonAndPostEveryRelease) {
+    const Case cases[] = {
+        {"middle down", HOTKEY_MIDDLE_BUTTON, WM_MBUTTONDOWN, 0, PRESSED, NOTHING, HC_ACTION},
+        {"middle up", HOTKEY_MIDDLE_BUTTON, WM_MBUTTONUP, 0, RELEASED, 500, HC_ACTION},
+        {"X2 down", 302, WM_XBUTTONDOWN, XBUTTON2, PRESSED, NOTHING, HC_ACTION},
+        {"X2 up", 302, WM_XBUTTONUP, XBUTTON2, RELEASED, 302, HC_ACTION},
+        {"X1 while X2 is the hotkey", 302, WM_XBUTTONUP, XBUTTON1, NONE, 301, HC_ACTION},
+        {"X1 down", 301, WM_XBUTTONDOWN, XBUTTON1, PRESSED, NOTHING, HC_ACTION},
+        {"middle while an X button is the hotkey", 301, WM_MBUTTONUP, 0, NONE, 500, HC_ACTION},
+        {"X3 while the middle is the hotkey", HOTKEY_MIDDLE_BUTTON, WM_XBUTTONDOWN, 3, NONE,
+         NOTHING, HC_ACTION},
+        // Codes are summed in 16 bits: 300 + 0xFFFF is 299, and X button 0 is
+        // 300, both keyboard codes; X button 200 is the middle button's code.
+        {"X button 0xFFFF down", 299, WM_XBUTTONDOWN, 0xFFFF, PRESSED, NOTHING, HC_ACTION},
+        {"X button 0xFFFF up", 299, WM_XBUTTONUP, 0xFFFF, RELEASED, 299, HC_ACTION},
+        {"X button 0 up", 300, WM_XBUTTONUP, 0, RELEASED, 300, HC_ACTION},
+        {"X button 200 up", HOTKEY_MIDDLE_BUTTON, WM_XBUTTONUP, 200, RELEASED, 500, HC_ACTION},
+        {"middle button is not the middle button's key", VK_MBUTTON, WM_MBUTTONDOWN, 0, NONE,
+         NOTHING, HC_ACTION},
+        // Never the hotkey, whatever it is, even codes they might be mistaken for.
+        {"left down", HOTKEY_MIDDLE_BUTTON, WM_LBUTTONDOWN, XBUTTON1, NONE, NOTHING, HC_ACTION},
+        {"left up", VK_LBUTTON, WM_LBUTTONUP, XBUTTON1, NONE, NOTHING, HC_ACTION},
+        {"left double click", VK_LBUTTON, WM_LBUTTONDBLCLK, 0, NONE, NOTHING, HC_ACTION},
+        {"right down", VK_RBUTTON, WM_RBUTTONDOWN, XBUTTON1, NONE, NOTHING, HC_ACTION},
+        {"right up", HOTKEY_MIDDLE_BUTTON, WM_RBUTTONUP, XBUTTON1, NONE, NOTHING, HC_ACTION},
+        {"wheel", 301, WM_MOUSEWHEEL, XBUTTON1, NONE, NOTHING, HC_ACTION},
+        {"horizontal wheel", 301, WM_MOUSEHWHEEL, XBUTTON1, NONE, NOTHING, HC_ACTION},
+        {"move", 301, WM_MOUSEMOVE, XBUTTON1, NONE, NOTHING, HC_ACTION},
+        {"not an action", HOTKEY_MIDDLE_BUTTON, WM_MBUTTONUP, 0, NONE, NOTHING, HC_NOREMOVE},
+        {"negative code", HOTKEY_MIDDLE_BUTTON, WM_MBUTTONDOWN, 0, NONE, NOTHING, -1},
     };
-    for (const MouseCase& c : cases) {
-        g_hotkey = c.hotkey;
-        g_pendingEvent.store(NONE);
-        EXPECT_EQ(Mouse(c.message, c.xButton), 0) << c.what << ": not passed on";
-        EXPECT_EQ(g_pendingEvent.load(), c.expected) << c.what;
+    for (const Case& c : cases) {
+        Check(false, c);
     }
-}
-
-TEST_F(HookProcedures, LeftRightWheelAndMovesNeverCount) {
-    OpenFakeSelectionWindow();
-    const WPARAM messages[] = {WM_LBUTTONDOWN,   WM_LBUTTONUP,  WM_RBUTTONDOWN, WM_RBUTTONUP,
-                               WM_LBUTTONDBLCLK, WM_MOUSEWHEEL, WM_MOUSEHWHEEL, WM_MOUSEMOVE};
-    // Whatever the hotkey, including codes a left or right button might be mistaken for.
-    const uint32_t hotkeys[] = {VK_LBUTTON, VK_RBUTTON, HOTKEY_MIDDLE_BUTTON, 301, 0};
-    for (uint32_t hotkey : hotkeys) {
-        g_hotkey = hotkey;
-        for (WPARAM message : messages) {
-            Mouse(message, XBUTTON1);
-            EXPECT_EQ(g_pendingEvent.load(), NONE) << "message " << message;
-        }
-    }
-    EXPECT_TRUE(TakePostedReleases().empty());
-}
-
-TEST_F(HookProcedures, OnlyActionCodesAreLookedAt) {
-    OpenFakeSelectionWindow();
-    g_hotkey = VK_F12;
-    for (int code : {HC_NOREMOVE, -1, 1}) {
-        Key(WM_KEYDOWN, VK_F12, code);
-        Key(WM_KEYUP, VK_F12, code);
-        EXPECT_EQ(g_pendingEvent.load(), NONE) << "keyboard code " << code;
-    }
-    g_hotkey = HOTKEY_MIDDLE_BUTTON;
-    for (int code : {HC_NOREMOVE, -1, 1}) {
-        Mouse(WM_MBUTTONUP, 0, code);
-        EXPECT_EQ(g_pendingEvent.load(), NONE) << "mouse code " << code;
-    }
-    EXPECT_TRUE(TakePostedReleases().empty());
-}
-
-TEST_F(HookProcedures, EveryReleaseIsPostedToAnOpenSelectionWindow) {
-    OpenFakeSelectionWindow();
-    g_hotkey = VK_F12;
-    Key(WM_KEYDOWN, 'A');
-    Key(WM_KEYUP, 'A');
-    Key(WM_SYSKEYUP, VK_MENU);
-    Key(WM_KEYUP, VK_ESCAPE);
-    Mouse(WM_MBUTTONDOWN);
-    Mouse(WM_MBUTTONUP);
-    Mouse(WM_XBUTTONUP, XBUTTON1);
-    Mouse(WM_XBUTTONUP, XBUTTON2);
-    Key(WM_KEYUP, VK_F12);
-    const std::vector<LPARAM> expected = {'A', VK_MENU, VK_ESCAPE, 500, 301, 302, VK_F12};
-    EXPECT_EQ(TakePostedReleases(), expected);
-    // The active hotkey keeps working while the window is open.
-    EXPECT_EQ(g_pendingEvent.load(), RELEASED);
-}
-
-TEST_F(HookProcedures, NothingIsPostedWhileNoSelectionWindowIsOpen) {
-    Key(WM_KEYUP, 'A');
-    Mouse(WM_MBUTTONUP);
-    MSG message; // a post to no window would be this thread's
-    EXPECT_FALSE(PeekMessageW(&message, nullptr, WM_INPUT_RELEASED, WM_INPUT_RELEASED, PM_REMOVE));
-}
-
-TEST_F(HookProcedures, LaterEventOverwritesAnUntakenOne) {
-    Key(WM_KEYDOWN, VK_F12);
-    Key(WM_KEYUP, VK_F12);
-    EXPECT_EQ(g_pendingEvent.load(), RELEASED);
-    Key(WM_KEYDOWN, VK_F12);
-    EXPECT_EQ(g_pendingEvent.load(), PRESSED);
 }
 
 TEST(SharedState, FreshStartHasF12AndSilence) {
-    EXPECT_EQ(g_hotkey, static_cast<uint32_t>(VK_F12));
+    EXPECT_EQ(FRESH_HOTKEY, static_cast<uint32_t>(VK_F12));
     EXPECT_EQ(g_pendingHotkey, static_cast<uint32_t>(VK_F12));
     EXPECT_STREQ(g_hotkeyName, L"F12");
     EXPECT_FALSE(g_talking.load());
-    EXPECT_EQ(g_pendingEvent.load(), 0);
+    EXPECT_EQ(FRESH_PENDING_EVENT, NONE);
     EXPECT_EQ(g_indicatorOn, 0);
     EXPECT_TRUE(g_warningBlink);
 }

@@ -1,5 +1,5 @@
-// Soak: random push-to-talk, hotkey changes and voice changer restarts for a
-// set time against one long-running program, checking that its threads,
+// Soak: push-to-talk, random hotkey changes, voice changer restarts and clicks
+// for a set time against one long-running program, checking that its threads,
 // open handles, GDI and USER objects and memory stay flat.
 //
 //   soak.exe <seconds>
@@ -36,27 +36,25 @@ struct Soak {
         return StartWithSilencedTarget(target, app);
     }
 
-    // One random step; false when the program stopped doing its job.
-    bool Step() {
-        const int pick = std::uniform_int_distribution<int>(0, 99)(rng);
-        const char* what = pick < 70   ? "press and release"
-                           : pick < 80 ? "hotkey change"
-                           : pick < 90 ? "target restart"
-                                       : "picture click";
-        bool ok = false;
-        if (pick < 70) {
-            ok = TalkCycle(target, HOTKEYS[active].input) == TALKED;
-            ++cycles;
-        } else if (pick < 80) {
-            ok = ChangeHotkey();
-        } else if (pick < 90) {
-            ok = RestartTarget(target, app);
-            ++restarts;
-        } else {
-            ok = TalkCycle(target, [&](bool down) { app.HoldPicture(down); }) == TALKED;
-        }
-        if (!ok) {
-            std::printf("%s failed (hotkey %ls)\n", what, HOTKEYS[active].label);
+    // One round holds every kind of step: seven presses and releases, a
+    // hotkey change, a voice changer restart and a click on the picture.
+    // False when the program stopped doing its job.
+    bool Round() {
+        bool ok = true;
+        for (int step = 0; step < 10; ++step) {
+            const bool done =
+                step < 7    ? TalkCycle(target, HOTKEYS[active].input) == TALKED
+                : step == 7 ? ChangeHotkey()
+                : step == 8
+                    ? RestartTarget(target, app)
+                    : TalkCycle(target, [&](bool down) { app.HoldPicture(down); }) == TALKED;
+            cycles += step < 7 ? 1 : 0;
+            restarts += step == 8 ? 1 : 0;
+            if (!done) {
+                std::printf("step %d of the round failed (hotkey %ls)\n", step,
+                            HOTKEYS[active].label);
+                ok = false;
+            }
         }
         return ok;
     }
@@ -122,36 +120,38 @@ int main(int argc, char** argv) {
         std::printf("the program or the stand-in did not start\n");
         return 1;
     }
+    // Without it, threads, open files and memory would go unmeasured.
     soak.linuxPid = FindLinuxPid(L"vorrel.exe");
+    if (soak.linuxPid <= 0) {
+        std::printf("the program's Linux process was not found\n");
+        return 1;
+    }
 
-    // Warm up: every kind of step once, so that one-time allocations are done.
-    for (int i = 0; i < 40; ++i) {
-        if (!soak.Step()) {
-            std::printf("failed during warm-up\n");
-            return 1;
-        }
+    // Warm up with every kind of step, so that one-time allocations are done.
+    if (!soak.Round()) {
+        std::printf("failed during warm-up\n");
+        return 1;
     }
     const Footprint start = soak.Sample("start");
 
+    // Whole rounds, so that every kind of step is measured.
     const ULONGLONG end = GetTickCount64() + seconds * 1000;
     ULONGLONG nextSample = GetTickCount64() + 10000;
-    int failures = 0;
-    while (GetTickCount64() < end && failures <= 3) {
-        if (!soak.Step()) {
-            ++failures;
-        }
+    int failedRounds = 0;
+    do {
+        failedRounds += soak.Round() ? 0 : 1;
         if (GetTickCount64() >= nextSample) {
             soak.Sample("running");
             nextSample += 10000;
         }
-    }
+    } while (GetTickCount64() < end && failedRounds == 0);
     PumpMessagesFor(1500);
     const bool flat = FootprintStayedFlat(start, soak.Sample("end"));
     const long exitCode = soak.app.Close();
 
     std::printf("soak of %llu s: %zu press-and-release cycles, %zu voice changer restarts, "
-                "%d failed steps, exit code %ld, %s\n",
-                seconds, soak.cycles, soak.restarts, failures, exitCode,
+                "%d failed rounds, exit code %ld, %s\n",
+                seconds, soak.cycles, soak.restarts, failedRounds, exitCode,
                 flat ? "flat" : "something grew or went missing");
-    return failures == 0 && flat && exitCode == 0 ? 0 : 1;
+    return failedRounds == 0 && flat && exitCode == 0 ? 0 : 1;
 }

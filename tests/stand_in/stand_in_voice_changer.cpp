@@ -2,14 +2,18 @@
 // and title that logs every WM_COPYDATA it receives.
 //
 //   stand_in_voice_changer.exe [--log FILE] [--delay-ms N] [--hang-from K]
-//                              [--busy-ms N [--busy-after K]]
+//                              [--busy-ms N [--busy-after K]] [--serve-first-ms N]
+//                              [--class NAME] [--title TEXT]
 //
 // Each message appends one line to FILE:
-//   id=<dwData> bytes=<cbData> hex=<bytes as hex> qpc=<QueryPerformanceCounter at receipt>
+//   id=<dwData> bytes=<cbData> hex=<bytes as hex> wparam=<wParam> qpc=<QueryPerformanceCounter>
 // --delay-ms N makes every handler take N ms; --hang-from K makes the K-th
 // message (counting from 1) and all later ones never return. --busy-ms N keeps
 // the window's thread busy for N ms outside any handler, once: right after the
 // window appears, or after handling the K-th message when --busy-after is given.
+// --serve-first-ms N makes the first handler take N ms while handling the
+// messages sent meanwhile, as a handler that itself waits on a window does.
+// --class and --title make a decoy: a window the program must not talk to.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -24,11 +28,14 @@ DWORD g_delayMs = 0;
 unsigned long g_hangFrom = 0;
 DWORD g_busyMs = 0;
 unsigned long g_busyAfter = 0;
+DWORD g_serveFirstMs = 0;
+const wchar_t* g_class = L"PELORINVOICECHANGER";
+const wchar_t* g_title = L"Pelorin Voice Changer";
 constexpr UINT WM_BE_BUSY = WM_APP + 1;
 unsigned long g_received = 0;
 bool g_talkingShown = false;
 
-void AppendLog(const COPYDATASTRUCT* data) {
+void AppendLog(WPARAM sender, const COPYDATASTRUCT* data) {
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
     if (g_log == INVALID_HANDLE_VALUE) {
@@ -41,10 +48,11 @@ void AppendLog(const COPYDATASTRUCT* data) {
         std::snprintf(hex + 2 * i, 3, "%02X", bytes[i]);
     }
     char line[256];
-    const int length = std::snprintf(line, sizeof line, "id=%llu bytes=%lu hex=%s qpc=%lld\n",
-                                     static_cast<unsigned long long>(data->dwData),
-                                     static_cast<unsigned long>(data->cbData), hex[0] ? hex : "-",
-                                     static_cast<long long>(now.QuadPart));
+    const int length = std::snprintf(
+        line, sizeof line, "id=%llu bytes=%lu hex=%s wparam=%llu qpc=%lld\n",
+        static_cast<unsigned long long>(data->dwData), static_cast<unsigned long>(data->cbData),
+        hex[0] ? hex : "-", static_cast<unsigned long long>(sender),
+        static_cast<long long>(now.QuadPart));
     DWORD written = 0;
     WriteFile(g_log, line, static_cast<DWORD>(length), &written, nullptr);
 }
@@ -73,12 +81,21 @@ void Paint(HWND window) {
     EndPaint(window, &paint);
 }
 
+void ServeSentMessagesFor(DWORD milliseconds) {
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    for (ULONGLONG now; (now = GetTickCount64()) < end;) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_SENDMESSAGE);
+        MSG message; // a peek handles the sent messages
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
 LRESULT CALLBACK StandInWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COPYDATA: {
         const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
         ++g_received;
-        AppendLog(data);
+        AppendLog(wParam, data);
         if (IsTalkCommand(data, '1')) {
             g_talkingShown = true;
         } else if (IsTalkCommand(data, '0')) {
@@ -95,6 +112,9 @@ LRESULT CALLBACK StandInWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
         }
         if (g_delayMs) {
             Sleep(g_delayMs);
+        }
+        if (g_serveFirstMs && g_received == 1) {
+            ServeSentMessagesFor(g_serveFirstMs);
         }
         return TRUE;
     }
@@ -128,9 +148,15 @@ void ParseArguments() {
             g_busyMs = static_cast<DWORD>(std::wcstoul(args[i + 1], nullptr, 10));
         } else if (std::wcscmp(args[i], L"--busy-after") == 0) {
             g_busyAfter = std::wcstoul(args[i + 1], nullptr, 10);
+        } else if (std::wcscmp(args[i], L"--serve-first-ms") == 0) {
+            g_serveFirstMs = static_cast<DWORD>(std::wcstoul(args[i + 1], nullptr, 10));
+        } else if (std::wcscmp(args[i], L"--class") == 0) {
+            g_class = args[i + 1];
+        } else if (std::wcscmp(args[i], L"--title") == 0) {
+            g_title = args[i + 1];
         }
     }
-    LocalFree(args);
+    // The arguments stay allocated: the class and title may point into them.
 }
 
 } // namespace
@@ -143,12 +169,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     windowClass.lpfnWndProc = StandInWndProc;
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-    windowClass.lpszClassName = L"PELORINVOICECHANGER";
+    windowClass.lpszClassName = g_class;
     RegisterClassExW(&windowClass);
 
-    HWND window = CreateWindowExW(0, L"PELORINVOICECHANGER", L"Pelorin Voice Changer",
-                                  WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 40, 40, 260, 120,
-                                  nullptr, nullptr, instance, nullptr);
+    HWND window = CreateWindowExW(0, g_class, g_title, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 40,
+                                  40, 260, 120, nullptr, nullptr, instance, nullptr);
     if (!window) {
         return 1;
     }

@@ -234,8 +234,8 @@ std::vector<ReceivedCommand> StandIn::Commands() const {
         const std::string line = text.substr(start, end - start);
         ReceivedCommand command;
         char hex[130] = "";
-        if (std::sscanf(line.c_str(), "id=%llu bytes=%lu hex=%129s qpc=%lld", &command.id,
-                        &command.bytes, hex, &command.qpc) != 4) {
+        if (std::sscanf(line.c_str(), "id=%llu bytes=%lu hex=%129s wparam=%llu qpc=%lld",
+                        &command.id, &command.bytes, hex, &command.wParam, &command.qpc) != 5) {
             continue;
         }
         for (size_t i = 0; hex[i] != '-' && hex[i] && hex[i + 1]; i += 2) {
@@ -250,10 +250,12 @@ std::vector<ReceivedCommand> StandIn::Commands() const {
 Payloads StandIn::Payloads() const {
     test_support::Payloads payloads;
     for (const ReceivedCommand& command : Commands()) {
-        const bool talkCommand = command.id == 42 && command.bytes == 3 && command.data.size() == 3;
+        const bool talkCommand = command.id == 42 && command.bytes == 3 &&
+                                 command.data.size() == 3 && command.wParam == 0;
         payloads.push_back(talkCommand ? command.data
                                        : "bad id=" + std::to_string(command.id) +
-                                             " bytes=" + std::to_string(command.bytes));
+                                             " bytes=" + std::to_string(command.bytes) +
+                                             " wparam=" + std::to_string(command.wParam));
     }
     return payloads;
 }

@@ -96,7 +96,8 @@ using Payloads = std::vector<std::string>;
 struct ReceivedCommand {
     unsigned long long id = 0;
     unsigned long bytes = 0;
-    std::string data; // the raw bytes
+    std::string data;              // the raw bytes
+    unsigned long long wParam = 0; // the sending window: always none
     long long qpc = 0;
 };
 
@@ -111,7 +112,8 @@ class StandIn {
     void Stop();
     std::vector<ReceivedCommand> Commands() const;
     // The payloads received so far; a message that is not a talk command
-    // (another id or byte count) shows as "bad id=<id> bytes=<n>".
+    // (another id or byte count, or a sending window) shows as
+    // "bad id=<id> bytes=<n> wparam=<w>".
     test_support::Payloads Payloads() const;
     bool WaitForCommandCount(size_t count, DWORD timeoutMs) const;
     // Waits until the last command received is the given one.

@@ -1,0 +1,215 @@
+// The talk switch and the relay in-process against the stand-in voice changer
+// running as its own process, last fed by real input through the hooks.
+#include "core/event_relay.h"
+#include "core/input_hooks.h"
+#include "core/shared_state.h"
+#include "core/talk_switch.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+using namespace test_support;
+
+namespace {
+
+// The longest a user should wait on a voice changer that never answers.
+constexpr ULONGLONG LONGEST_WAIT_MS = 2000;
+
+class TalkPath : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        g_talking.store(false);
+        g_stopOwed.store(false);
+        g_pendingEvent.store(PENDING_NONE);
+        g_mainDlg.store(probe.Window());
+    }
+
+    struct Timed {
+        bool returned, sent;
+        ULONGLONG elapsedMs;
+    };
+    // Runs SetTalking on a worker while this thread keeps serving the
+    // notifications it sends.
+    static Timed TimedSetTalking(bool on) {
+        auto sent = std::make_shared<std::atomic<bool>>(false);
+        const ULONGLONG start = GetTickCount64();
+        const bool returned = RunWhilePumping(10000, [sent, on] { sent->store(SetTalking(on)); });
+        return {returned, sent->load(), GetTickCount64() - start};
+    }
+
+    // Stands in for the main window.
+    MessageProbe probe{{WM_TALK_STARTED, WM_TALK_STOPPED}};
+};
+
+TEST_F(TalkPath, EachChangeSendsOneCommandAndAHandledOneSettlesTheStopOwed) {
+    StandIn target;
+    ASSERT_TRUE(target.Start());
+
+    g_stopOwed.store(true);
+    EXPECT_FALSE(SetTalking(false)) << "stop while silent";
+    EXPECT_TRUE(SetTalking(true));
+    EXPECT_FALSE(g_stopOwed.load()) << "a handled start";
+    EXPECT_FALSE(SetTalking(true)) << "auto-repeat";
+    EXPECT_TRUE(g_talking.load());
+    g_stopOwed.store(true); // left by an earlier stop whose outcome is unknown
+    EXPECT_TRUE(SetTalking(false));
+    EXPECT_FALSE(g_stopOwed.load()) << "a handled stop";
+    EXPECT_FALSE(g_talking.load());
+    EXPECT_FALSE(SetTalking(false));
+
+    EXPECT_EQ(target.Payloads(), (Payloads{"2|1", "2|0"}));
+    // Sent from this thread, the notifications were handled before SetTalking returned.
+    EXPECT_EQ(probe.Received(), (std::vector<UINT>{WM_TALK_STARTED, WM_TALK_STOPPED}));
+}
+
+// Only the window with both the class and the title is the voice changer.
+TEST_F(TalkPath, DecoysGetNothingAndWithoutTheVoiceChangerTheStateStaysSilent) {
+    // A stand-in's start and end wait on the voice changer's window, so that
+    // one starts first and, declared last, ends first.
+    StandIn otherTitle(L"--title Decoy"), otherClass(L"--class DECOY"), target;
+    ASSERT_TRUE(target.Start() && otherTitle.Start() && otherClass.Start());
+    ASSERT_TRUE(WaitUntil(
+        [] {
+            return FindWindowW(TARGET_WINDOW_CLASS, L"Decoy") &&
+                   FindWindowW(L"DECOY", TARGET_WINDOW_TITLE);
+        },
+        10000));
+    target.Stop();
+
+    EXPECT_FALSE(SetTalking(true));
+    EXPECT_FALSE(g_talking.load());
+    g_talking.store(true); // a stop whose voice changer has vanished
+    EXPECT_FALSE(SetTalking(false));
+    EXPECT_FALSE(g_talking.load());
+    EXPECT_TRUE(probe.Received().empty());
+
+    ASSERT_TRUE(target.Start());
+    EXPECT_TRUE(SetTalking(true));
+    EXPECT_TRUE(SetTalking(false));
+    EXPECT_EQ(target.Payloads(), (Payloads{"2|1", "2|0"}));
+    EXPECT_EQ(otherTitle.Payloads(), Payloads{});
+    EXPECT_EQ(otherClass.Payloads(), Payloads{});
+}
+
+// Each command takes the voice changer 500 ms: the start waits for it, and a
+// second start meanwhile sends nothing.
+TEST_F(TalkPath, SlowVoiceChangerIsWaitedForAndGetsOneStartFromTwoAtOnce) {
+    StandIn target(L"--delay-ms 500");
+    ASSERT_TRUE(target.Start());
+
+    auto sent = std::make_shared<std::atomic<int>>(0);
+    const ULONGLONG start = GetTickCount64();
+    ASSERT_TRUE(RunWhilePumping(10000, [sent] {
+        auto talk = [sent] { sent->fetch_add(SetTalking(true) ? 1 : 0); };
+        std::thread first(talk), second(talk);
+        first.join();
+        second.join();
+    }));
+    EXPECT_GE(GetTickCount64() - start, 450u);
+    EXPECT_EQ(sent->load(), 1);
+    EXPECT_EQ(target.Payloads(), (Payloads{"2|1"}));
+    EXPECT_EQ(probe.Received(), (std::vector<UINT>{WM_TALK_STARTED}));
+}
+
+// A command the target never handled may or may not arrive: a start counts as
+// talking, so that the release sends a stop; a stop shows OFF but stays owed.
+TEST_F(TalkPath, UnansweredStartCountsAsTalkingAndUnansweredStopStaysOwed) {
+    StandIn target(L"--hang-from 1");
+    ASSERT_TRUE(target.Start());
+
+    for (bool on : {true, false}) {
+        const Timed call = TimedSetTalking(on);
+        ASSERT_TRUE(call.returned) << "SetTalking hung";
+        EXPECT_TRUE(call.sent) << on;
+        EXPECT_LT(call.elapsedMs, LONGEST_WAIT_MS) << on;
+        EXPECT_EQ(g_talking.load(), on);
+        EXPECT_EQ(g_stopOwed.load(), !on) << "only the stop is owed";
+    }
+
+    // Sent again on request, and still owed while the target does not answer.
+    ASSERT_TRUE(RunWhilePumping(10000, [] { SendOwedStop(); }));
+    EXPECT_TRUE(g_stopOwed.load());
+    EXPECT_EQ(probe.Received(), (std::vector<UINT>{WM_TALK_STARTED, WM_TALK_STOPPED}));
+    EXPECT_EQ(target.Payloads(), (Payloads{"2|1"})) << "only the first reached the handler";
+}
+
+TEST_F(TalkPath, TargetThatDiesDuringTheSendCountsAsNothingSent) {
+    StandIn target(L"--hang-from 1");
+    ASSERT_TRUE(target.Start());
+
+    // Every wait of the stopper is bounded, so joining it is safe.
+    std::thread stopper([&] {
+        WaitUntil([&] { return !target.Commands().empty(); }, 5000);
+        target.Stop();
+    });
+    const Timed start = TimedSetTalking(true);
+    stopper.join();
+    ASSERT_EQ(target.Payloads(), (Payloads{"2|1"})) << "the start never reached the handler";
+    ASSERT_TRUE(start.returned) << "SetTalking hung";
+    EXPECT_FALSE(start.sent);
+    EXPECT_FALSE(g_talking.load());
+    EXPECT_TRUE(probe.Received().empty());
+}
+
+// The voice changer appears while a start is on its way and the presence
+// check silences it; here the silencing is handled inside the start's handler,
+// so it lands first and the voice changer ends up transmitting.
+TEST_F(TalkPath, StartOvertakenByTheSilencingOfAnAppearingVoiceChangerLeavesAStopOwed) {
+    auto target = std::make_shared<StandIn>(L"--serve-first-ms 1000");
+    ASSERT_TRUE(target->Start());
+
+    ASSERT_TRUE(RunWhilePumping(10000, [target] {
+        std::thread relay([] { SetTalking(true); });
+        target->WaitForCommandCount(1, 5000);
+        g_talking.store(true); // what the presence check does
+        SetTalking(false);
+        relay.join();
+    }));
+    EXPECT_EQ(target->Payloads(), (Payloads{"2|1", "2|0"}));
+    EXPECT_FALSE(g_talking.load());
+    EXPECT_TRUE(g_stopOwed.load());
+}
+
+TEST_F(TalkPath, RelayTurnsEachStoredEventIntoOneCommand) {
+    StandIn target;
+    ASSERT_TRUE(target.Start());
+
+    EXPECT_FALSE(RelayPendingEvent()) << "nothing pending";
+    g_pendingEvent.store(PENDING_PRESSED);
+    EXPECT_TRUE(RelayPendingEvent());
+    EXPECT_EQ(g_pendingEvent.load(), PENDING_NONE) << "the event is consumed";
+    g_pendingEvent.store(PENDING_RELEASED);
+    EXPECT_TRUE(RelayPendingEvent());
+    g_pendingEvent.store(7); // not an event: taken and dropped
+    EXPECT_TRUE(RelayPendingEvent());
+    EXPECT_EQ(g_pendingEvent.load(), PENDING_NONE);
+
+    EXPECT_EQ(target.Payloads(), (Payloads{"2|1", "2|0"}));
+}
+
+TEST_F(TalkPath, RealF12ReachesTheVoiceChangerUntilTheHooksComeOut) {
+    StandIn target;
+    ASSERT_TRUE(target.Start());
+    g_hotkey = VK_F12;
+    InstallInputHooks();
+    ASSERT_NE(g_keyboardHook, nullptr);
+    ASSERT_NE(g_mouseHook, nullptr);
+
+    // SendInput from another thread: this one must stay free to run the hooks.
+    auto hold = [](bool down) {
+        ASSERT_TRUE(RunWhilePumping(5000, [down] { SendKey(VK_F12, down); }));
+    };
+    EXPECT_EQ(TalkCycle(target, hold), (Payloads{"2|1", "2|0"}));
+    // The relay waits on this thread for the window to be told; the stop below does not pump.
+    EXPECT_TRUE(WaitUntil([&] { return probe.Received().size() == 2; }, 3000));
+
+    EXPECT_TRUE(RemoveInputHooks()) << "the relay did not stop";
+    EXPECT_EQ(g_keyboardHook, nullptr);
+    EXPECT_EQ(g_mouseHook, nullptr);
+}
+
+} // namespace
