@@ -59,5 +59,5 @@ extern std::atomic<int32_t> g_pendingEvent;
 extern std::atomic<bool> g_talking;
 extern std::atomic<bool> g_targetSeen;
 // A stop went out whose outcome is unknown (the wait for it gave up): the
-// presence check sends it again until one is handled.
+// relay sends it again until one is handled, or the voice changer is gone.
 extern std::atomic<bool> g_stopOwed;
