@@ -22,6 +22,14 @@ namespace {
 
 const Payloads TALKED = {"2|1", "2|0"};
 
+int g_checksDone = 0; // presence checks the window has finished
+LRESULT CALLBACK CountChecks(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION && reinterpret_cast<CWPRETSTRUCT*>(lParam)->message == WM_CHECK_TARGET) {
+        ++g_checksDone;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 class MainWindowInProcess : public ::testing::Test {
   protected:
     void Open(const wchar_t* standInArguments = L"") {
@@ -32,9 +40,12 @@ class MainWindowInProcess : public ::testing::Test {
             CreateDialogParamW(g_hInstance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDlgProc, 0);
         ASSERT_NE(window, nullptr);
         InstallInputHooks();
+        checkCounter =
+            SetWindowsHookExW(WH_CALLWNDPROCRET, CountChecks, nullptr, GetCurrentThreadId());
         ASSERT_TRUE(target->WaitForCommandCount(1, 5000)) << "silenced at the first check";
     }
     void TearDown() override {
+        UnhookWindowsHookEx(checkCounter);
         RemoveInputHooks();
         SendMessageW(window, WM_CLOSE, 0, 0);
         MSG quit; // posted by the window's destruction
@@ -59,12 +70,17 @@ class MainWindowInProcess : public ::testing::Test {
         SendMessageW(window, down ? WM_LBUTTONDOWN : WM_LBUTTONUP, 0, 0);
         return GetTickCount64() - start;
     }
+    static void WaitForCheck() {
+        const int done = g_checksDone;
+        ASSERT_TRUE(WaitUntil([&] { return g_checksDone > done; }, 3000));
+    }
     double SinceMs(long long from) const {
         return QpcMs(from, target->Commands().back().qpc);
     }
 
     std::unique_ptr<StandIn> target;
     HWND window = nullptr;
+    HHOOK checkCounter = nullptr;
 };
 
 // Drops the window's left-button releases, as if another desktop took them.
@@ -97,7 +113,7 @@ TEST_F(MainWindowInProcess, ReleaseTheHooksNeverSawEndsTheTalkAndTheHookComesBac
         g_hotkey = c.hotkey;
         c.hook ? Hotkey(c.input, true) : (Mouse(true), void());
         ASSERT_TRUE(target->WaitForLast("2|1", 3000)) << c.what;
-        PumpMessagesFor(1300); // held while a presence check reads it down
+        WaitForCheck(); // held while a presence check reads it down
         const long long letGo = QpcNow();
         if (c.hook) {
             UnhookWindowsHookEx(*c.hook);
@@ -273,7 +289,7 @@ TEST_F(MainWindowInProcess, TouchCanHoldTheButton) {
                   TABLET_DISABLE_PRESSANDHOLD,
               TABLET_DISABLE_PRESSANDHOLD);
     SendMessageW(window, WM_LBUTTONDOWN, 0, 0);
-    PumpMessagesFor(1300); // a presence check
+    WaitForCheck();
     EXPECT_EQ(target->Payloads(), (Payloads{"2|0", "2|1"})) << "cut while held";
     SendMessageW(window, WM_LBUTTONUP, 0, 0);
     EXPECT_EQ(target->Payloads().back(), "2|0");
