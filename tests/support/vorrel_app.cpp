@@ -204,9 +204,7 @@ ScreenPixels LoadProgramBitmap(int resourceId) {
             }
         }
     }
-    if (module) {
-        FreeLibrary(module);
-    }
+    FreeLibrary(module); // fails harmlessly on null
     return image;
 }
 
