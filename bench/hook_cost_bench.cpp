@@ -77,11 +77,7 @@ int main(int argc, char** argv) {
         for (int i = 0; i < calls; ++i) {
             LARGE_INTEGER start, end;
             QueryPerformanceCounter(&start);
-            if (k.keyboard) {
-                KeyboardHookProc(k.hookCode, k.message, record);
-            } else {
-                MouseHookProc(k.hookCode, k.message, record);
-            }
+            (k.keyboard ? KeyboardHookProc : MouseHookProc)(k.hookCode, k.message, record);
             QueryPerformanceCounter(&end);
             samples.push_back(static_cast<double>(end.QuadPart - start.QuadPart) * nsPerTick);
             if (k.selectionOpen && i % 1000 == 999) {

@@ -21,12 +21,6 @@ using namespace test_support;
 
 namespace {
 
-struct Settings {
-    int presses = 200;
-    int startupRuns = 5;
-    DWORD idleSeconds = 30;
-};
-
 constexpr double QUICK_MAX_P50_MS = 100;
 constexpr double QUICK_MAX_IDLE_PERCENT = 5;
 
@@ -90,8 +84,11 @@ int main(int argc, char** argv) {
         std::printf("usage: ptt_bench.exe [--quick] <output .json> <output .md>\n");
         return 2;
     }
-    // Enough to produce every figure and to tell a napping or spinning relay apart.
-    const Settings settings = quick ? Settings{10, 1, 2} : Settings{};
+    // The quick pass: enough to produce every figure and to tell a napping or
+    // spinning relay apart.
+    const int presses = quick ? 10 : 200;
+    const int startupRuns = quick ? 1 : 5;
+    const DWORD idleSeconds = quick ? 2 : 30;
 
     // Start-up: process start to a visible window, and to the first presence
     // check's silencing of a voice changer that is already running. The last
@@ -100,7 +97,7 @@ int main(int argc, char** argv) {
     Latencies ours, floor;
     double idlePercent = -1, wakeupsPerSecond = -1;
     long exitCode = -1;
-    for (int run = 0; run < settings.startupRuns; ++run) {
+    for (int run = 0; run < startupRuns; ++run) {
         StandIn target;
         VorrelApp app;
         const bool targetStarted = target.Start();
@@ -112,18 +109,18 @@ int main(int argc, char** argv) {
         if (target.WaitForCommandCount(1, 5000)) {
             toFirstCheck.push_back(QpcMs(started, target.Commands()[0].qpc));
         }
-        if (run < settings.startupRuns - 1) {
+        if (run < startupRuns - 1) {
             app.Close();
             continue;
         }
-        ours = MeasureLatency(target, settings.presses);
+        ours = MeasureLatency(target, presses);
         PumpMessagesFor(1500); // let the last command's work settle
         const long linuxPid = FindLinuxPid(L"vorrel.exe");
         if (linuxPid > 0) {
             const double cpu0 = LinuxCpuSeconds(linuxPid);
             const long long switches0 = LinuxContextSwitches(linuxPid);
             const long long wall0 = QpcNow();
-            PumpMessagesFor(settings.idleSeconds * 1000);
+            PumpMessagesFor(idleSeconds * 1000);
             const double wallSeconds = QpcMs(wall0, QpcNow()) / 1000.0;
             idlePercent = 100.0 * (LinuxCpuSeconds(linuxPid) - cpu0) / wallSeconds;
             wakeupsPerSecond =
@@ -141,7 +138,7 @@ int main(int argc, char** argv) {
         if (target.Start() && probe.Start(SiblingExecutable(L"floor_probe.exe"), L"") &&
             WaitUntil([] { return FindWindowW(L"STATIC", L"vorrel floor probe") != nullptr; },
                       10000)) {
-            floor = MeasureLatency(target, settings.presses);
+            floor = MeasureLatency(target, presses);
         }
     }
     std::printf("floor latency: %zu presses\n", floor.press.size());
@@ -166,22 +163,21 @@ int main(int argc, char** argv) {
            "to 10 ms of it).\n\n### Idle\n\nCPU over %lu s idle: %.3f%% of one core; %.1f "
            "wake-ups per second (context switches of all threads).\n\nExit code after the run: "
            "%ld.\n",
-           ratio, ourPress.p99 - floorPress.p99, settings.idleSeconds, idlePercent,
-           wakeupsPerSecond, exitCode);
+           ratio, ourPress.p99 - floorPress.p99, idleSeconds, idlePercent, wakeupsPerSecond,
+           exitCode);
     std::string json = "{\"latency\": " + latency;
     Append(json,
            ", \"program_over_floor_p50\": %.3f, \"p99_gap_ms\": %.3f, \"startup\": %s, \"idle\": "
            "{\"seconds\": %lu, \"cpu_percent_of_core\": %.4f, \"wakeups_per_second\": %.2f}, "
            "\"exit_code\": %ld}",
-           ratio, ourPress.p99 - floorPress.p99, startup.c_str(), settings.idleSeconds, idlePercent,
+           ratio, ourPress.p99 - floorPress.p99, startup.c_str(), idleSeconds, idlePercent,
            wakeupsPerSecond, exitCode);
     WriteTextFile(argv[argc - 2], json);
     WriteTextFile(argv[argc - 1], md);
     std::printf("\n%s", md.c_str());
 
     // Every figure must have been produced for the run to count.
-    const bool complete = g_missing == 0 &&
-                          window.count == static_cast<size_t>(settings.startupRuns) &&
+    const bool complete = g_missing == 0 && window.count == static_cast<size_t>(startupRuns) &&
                           firstCheck.count == window.count && idlePercent >= 0 && exitCode == 0;
     const bool sane =
         !quick || (ourPress.p50 < QUICK_MAX_P50_MS && ourRelease.p50 < QUICK_MAX_P50_MS &&

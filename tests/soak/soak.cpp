@@ -102,14 +102,10 @@ struct Soak {
 int main(int argc, char** argv) {
     const ULONGLONG seconds = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 600;
     Soak soak;
-    if (!StartWithSilencedTarget(soak.target, soak.app)) {
-        std::printf("the program or the stand-in did not start\n");
-        return 1;
-    }
-    // Without it, threads, open files and memory would go unmeasured.
-    soak.linuxPid = FindLinuxPid(L"vorrel.exe");
-    if (soak.linuxPid <= 0) {
-        std::printf("the program's Linux process was not found\n");
+    // Without its Linux process, threads, open files and memory would go unmeasured.
+    if (!StartWithSilencedTarget(soak.target, soak.app) ||
+        (soak.linuxPid = FindLinuxPid(L"vorrel.exe")) <= 0) {
+        std::printf("the program, its Linux process or the stand-in did not start\n");
         return 1;
     }
 

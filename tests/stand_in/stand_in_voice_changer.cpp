@@ -16,6 +16,7 @@
 // --class and --title make a decoy: a window the program must not talk to.
 #include <windows.h>
 #include <shellapi.h>
+#include <share.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -24,7 +25,7 @@
 
 namespace {
 
-HANDLE g_log = INVALID_HANDLE_VALUE;
+FILE* g_log = nullptr;
 unsigned long g_delayMs = 0;
 unsigned long g_hangFrom = 0;
 unsigned long g_busyMs = 0;
@@ -40,7 +41,7 @@ HWND g_status = nullptr; // what it has received, for people to see
 void AppendLog(WPARAM sender, const COPYDATASTRUCT* data) {
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
-    if (g_log == INVALID_HANDLE_VALUE) {
+    if (!g_log) {
         return;
     }
     char hex[2 * 64 + 1] = "";
@@ -49,14 +50,11 @@ void AppendLog(WPARAM sender, const COPYDATASTRUCT* data) {
     for (DWORD i = 0; i < shown && bytes; ++i) {
         std::snprintf(hex + 2 * i, 3, "%02X", bytes[i]);
     }
-    char line[256];
-    const int length = std::snprintf(
-        line, sizeof line, "id=%llu bytes=%lu hex=%s wparam=%llu qpc=%lld\n",
-        static_cast<unsigned long long>(data->dwData), static_cast<unsigned long>(data->cbData),
-        hex[0] ? hex : "-", static_cast<unsigned long long>(sender),
-        static_cast<long long>(now.QuadPart));
-    DWORD written = 0;
-    WriteFile(g_log, line, static_cast<DWORD>(length), &written, nullptr);
+    std::fprintf(g_log, "id=%llu bytes=%lu hex=%s wparam=%llu qpc=%lld\n",
+                 static_cast<unsigned long long>(data->dwData),
+                 static_cast<unsigned long>(data->cbData), hex[0] ? hex : "-",
+                 static_cast<unsigned long long>(sender), static_cast<long long>(now.QuadPart));
+    std::fflush(g_log); // read while this runs, and a handler may hang next
 }
 
 void ServeSentMessagesFor(DWORD milliseconds) {
@@ -122,8 +120,7 @@ void ParseArguments() {
     wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
     for (int i = 1; args && i + 1 < count; i += 2) {
         if (std::wcscmp(args[i], L"--log") == 0) {
-            g_log = CreateFileW(args[i + 1], FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+            g_log = _wfsopen(args[i + 1], L"ab", _SH_DENYNO);
         } else if (std::wcscmp(args[i], L"--class") == 0) {
             g_class = args[i + 1];
         } else if (std::wcscmp(args[i], L"--title") == 0) {
@@ -143,13 +140,12 @@ void ParseArguments() {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     ParseArguments();
 
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof windowClass;
+    WNDCLASSW windowClass = {};
     windowClass.lpfnWndProc = StandInWndProc;
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
     windowClass.lpszClassName = g_class;
-    RegisterClassExW(&windowClass);
+    RegisterClassW(&windowClass);
 
     HWND window = CreateWindowExW(0, g_class, g_title, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 40,
                                   40, 260, 120, nullptr, nullptr, instance, nullptr);

@@ -15,10 +15,7 @@ namespace {
 void SendMouse(DWORD flags, DWORD mouseData, LONG dx, LONG dy) {
     INPUT input = {};
     input.type = INPUT_MOUSE;
-    input.mi.dx = dx;
-    input.mi.dy = dy;
-    input.mi.dwFlags = flags;
-    input.mi.mouseData = mouseData;
+    input.mi = {dx, dy, mouseData, flags, 0, 0};
     SendInput(1, &input, sizeof input);
 }
 
@@ -26,15 +23,13 @@ void SendMouse(DWORD flags, DWORD mouseData, LONG dx, LONG dy) {
 
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        if (condition()) {
-            return true;
-        }
+    while (!condition()) {
         if (GetTickCount64() >= deadline) {
             return condition();
         }
         PumpMessagesFor(5);
     }
+    return true;
 }
 
 bool RunWhilePumping(DWORD timeoutMs, std::function<void()> action) {
@@ -276,9 +271,8 @@ bool StandIn::WaitForLast(const std::string& payload, DWORD timeoutMs) const {
 void SendKey(WORD virtualKey, bool down) {
     INPUT input = {};
     input.type = INPUT_KEYBOARD;
-    input.ki.wVk = virtualKey;
-    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
-    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    input.ki = {virtualKey, static_cast<WORD>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC)),
+                static_cast<DWORD>(down ? 0 : KEYEVENTF_KEYUP), 0, 0};
     SendInput(1, &input, sizeof input);
 }
 
