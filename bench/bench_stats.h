@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -39,10 +40,7 @@ template <typename... Args> void Append(std::string& to, const char* format, Arg
 }
 
 inline bool WriteTextFile(const char* path, const std::string& text) {
-    FILE* file = std::fopen(path, "wb");
-    if (!file) {
-        return false;
-    }
-    const bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    return std::fclose(file) == 0 && ok;
+    std::ofstream file(path, std::ios::binary);
+    file << text << std::flush;
+    return file.good();
 }

@@ -11,18 +11,14 @@
 namespace {
 
 HANDLE g_wake = nullptr;
-std::atomic<int> g_event{0};
+std::atomic<bool> g_down{false};
 
 LRESULT CALLBACK FloorKeyboardProc(int code, WPARAM wParam, LPARAM lParam) noexcept {
     if (code == HC_ACTION) {
         const auto* event = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
-        if (event->vkCode == VK_F12) {
-            const bool down = wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN;
-            const bool up = wParam == WM_KEYUP || wParam == WM_SYSKEYUP;
-            if (down || up) {
-                g_event.store(down ? 1 : 2);
-                SetEvent(g_wake);
-            }
+        if (event->vkCode == VK_F12) { // every event of this hook is a key going down or up
+            g_down.store(wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN);
+            SetEvent(g_wake);
         }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -31,10 +27,7 @@ LRESULT CALLBACK FloorKeyboardProc(int code, WPARAM wParam, LPARAM lParam) noexc
 DWORD WINAPI SenderThreadProc(LPVOID) {
     for (;;) {
         WaitForSingleObject(g_wake, INFINITE);
-        const int event = g_event.exchange(0);
-        if (event) {
-            SetTalking(event == 1);
-        }
+        SetTalking(g_down.load()); // does nothing when already so
     }
 }
 

@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <random>
 #include <string>
 #include <vector>
@@ -20,24 +21,11 @@ using namespace test_support;
 
 namespace {
 
-struct Settings {
-    int presses = 200;
-    int startupRuns = 5;
-    DWORD idleSeconds = 30;
-};
-
 constexpr double QUICK_MAX_P50_MS = 100;
 constexpr double QUICK_MAX_IDLE_PERCENT = 5;
 
 std::mt19937 g_random(20261207);
-std::string g_json;
-std::string g_md;
 int g_missing = 0;
-
-void JitteredPause() {
-    // 25 to 75 ms, so that presses land at every phase of the relay's 10 ms nap.
-    PumpMessagesFor(std::uniform_int_distribution<DWORD>(25, 75)(g_random));
-}
 
 struct Latencies {
     std::vector<double> press, release;
@@ -49,11 +37,12 @@ Latencies MeasureLatency(StandIn& target, int presses) {
     Latencies result;
     for (int i = 0; i < presses; ++i) {
         for (int edge = 0; edge < 2; ++edge) {
-            JitteredPause();
+            // 25 to 75 ms, so that presses land at every phase of the relay's 10 ms nap.
+            PumpMessagesFor(std::uniform_int_distribution<DWORD>(25, 75)(g_random));
             const size_t before = target.Commands().size();
             const long long sent = QpcNow();
             SendKey(VK_F12, edge == 0);
-            if (!WaitUntil([&] { return target.Commands().size() > before; }, 3000)) {
+            if (!target.WaitForCommandCount(before + 1, 3000)) {
                 std::printf("  no command after %s %d\n", edge ? "release" : "press", i);
                 ++g_missing;
                 continue;
@@ -65,139 +54,130 @@ Latencies MeasureLatency(StandIn& target, int presses) {
     return result;
 }
 
-std::string StatsJson(const Stats& s) {
-    std::string json;
-    Append(json,
-           "{\"n\": %zu, \"p50_ms\": %.3f, \"p90_ms\": %.3f, \"p99_ms\": %.3f, \"max_ms\": %.3f}",
-           s.count, s.p50, s.p90, s.p99, s.max);
-    return json;
-}
+struct Figure {
+    const char* row;
+    const char* key;
+    Stats stats;
+};
 
-void AddLatencyRow(const char* what, const Stats& s) {
-    Append(g_md, "| %s | %zu | %.2f | %.2f | %.2f | %.2f |\n", what, s.count, s.p50, s.p90, s.p99,
-           s.max);
-    g_missing += s.count == 0 ? 1 : 0;
+// Rows of the times table, and the same figures as one JSON object.
+std::string AddRows(std::string& md, std::initializer_list<Figure> figures) {
+    std::string json;
+    for (const Figure& f : figures) {
+        const Stats& s = f.stats;
+        Append(md, "| %s | %zu | %.2f | %.2f | %.2f | %.2f |\n", f.row, s.count, s.p50, s.p90,
+               s.p99, s.max);
+        Append(json,
+               "%s\"%s\": {\"n\": %zu, \"p50_ms\": %.3f, \"p90_ms\": %.3f, \"p99_ms\": %.3f, "
+               "\"max_ms\": %.3f}",
+               json.empty() ? "" : ", ", f.key, s.count, s.p50, s.p90, s.p99, s.max);
+        g_missing += s.count == 0 ? 1 : 0;
+    }
+    return "{" + json + "}";
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    Settings settings;
-    int arg = 1;
-    const bool quick = argc > arg && std::strcmp(argv[arg], "--quick") == 0;
-    if (quick) {
-        settings = {20, 2, 3};
-        ++arg;
+    const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+    if (argc != (quick ? 4 : 3)) {
+        std::printf("usage: ptt_bench.exe [--quick] <output .json> <output .md>\n");
+        return 2;
     }
-    const char* jsonPath = argc > arg ? argv[arg] : "ptt.json";
-    const char* mdPath = argc > arg + 1 ? argv[arg + 1] : "ptt.md";
+    // The quick pass: enough to produce every figure and to tell a napping or
+    // spinning relay apart.
+    const int presses = quick ? 10 : 200;
+    const int startupRuns = quick ? 1 : 5;
+    const DWORD idleSeconds = quick ? 2 : 30;
 
     // Start-up: process start to a visible window, and to the first presence
-    // check's silencing of a voice changer that is already running.
+    // check's silencing of a voice changer that is already running. The last
+    // program started goes on to be timed, then left idle.
     std::vector<double> toWindow, toFirstCheck;
-    for (int run = 0; run < settings.startupRuns; ++run) {
+    Latencies ours, floor;
+    double idlePercent = -1, wakeupsPerSecond = -1;
+    long exitCode = -1;
+    for (int run = 0; run < startupRuns; ++run) {
         StandIn target;
         VorrelApp app;
-        if (!target.Start()) {
-            continue;
-        }
+        const bool targetStarted = target.Start();
         const long long started = QpcNow();
-        if (!app.Start()) {
+        if (!targetStarted || !app.Start()) {
             continue;
         }
         toWindow.push_back(QpcMs(started, QpcNow()));
         if (target.WaitForCommandCount(1, 5000)) {
             toFirstCheck.push_back(QpcMs(started, target.Commands()[0].qpc));
         }
-        app.Close();
-    }
-    std::printf("start-up measured over %zu runs\n", toWindow.size());
-
-    // Latency, ours and then the floor's, on the same machine in the same run.
-    Latencies ours, floor;
-    {
-        StandIn target;
-        VorrelApp app;
-        if (StartWithSilencedTarget(target, app)) {
-            ours = MeasureLatency(target, settings.presses);
+        if (run < startupRuns - 1) {
+            app.Close();
+            continue;
         }
-        app.Close();
+        ours = MeasureLatency(target, presses);
+        PumpMessagesFor(1500); // let the last command's work settle
+        const long linuxPid = FindLinuxPid(L"vorrel.exe");
+        if (linuxPid > 0) {
+            const double cpu0 = LinuxCpuSeconds(linuxPid);
+            const long long switches0 = LinuxContextSwitches(linuxPid);
+            const long long wall0 = QpcNow();
+            PumpMessagesFor(idleSeconds * 1000);
+            const double wallSeconds = QpcMs(wall0, QpcNow()) / 1000.0;
+            idlePercent = 100.0 * (LinuxCpuSeconds(linuxPid) - cpu0) / wallSeconds;
+            wakeupsPerSecond =
+                static_cast<double>(LinuxContextSwitches(linuxPid) - switches0) / wallSeconds;
+        }
+        exitCode = app.Close();
     }
-    std::printf("program latency: %zu presses\n", ours.press.size());
+    std::printf("start-up measured over %zu runs, program latency over %zu presses\n",
+                toWindow.size(), ours.press.size());
+
+    // The floor, on the same machine in the same run.
     {
         StandIn target;
         ChildProcess probe;
         if (target.Start() && probe.Start(SiblingExecutable(L"floor_probe.exe"), L"") &&
             WaitUntil([] { return FindWindowW(L"STATIC", L"vorrel floor probe") != nullptr; },
                       10000)) {
-            floor = MeasureLatency(target, settings.presses);
+            floor = MeasureLatency(target, presses);
         }
     }
     std::printf("floor latency: %zu presses\n", floor.press.size());
 
-    // Idle cost of one long-lived program.
-    StandIn target;
-    VorrelApp app;
-    double idlePercent = -1, wakeupsPerSecond = -1;
-    if (StartWithSilencedTarget(target, app)) {
-        PumpMessagesFor(1500); // let start-up work settle
-        const long linuxPid = FindLinuxPid(L"vorrel.exe");
-        if (linuxPid > 0) {
-            const double cpu0 = LinuxCpuSeconds(linuxPid);
-            const long long switches0 = LinuxContextSwitches(linuxPid);
-            const long long wall0 = QpcNow();
-            PumpMessagesFor(settings.idleSeconds * 1000);
-            const double wallSeconds = QpcMs(wall0, QpcNow()) / 1000.0;
-            idlePercent = 100.0 * (LinuxCpuSeconds(linuxPid) - cpu0) / wallSeconds;
-            wakeupsPerSecond =
-                static_cast<double>(LinuxContextSwitches(linuxPid) - switches0) / wallSeconds;
-        }
-    }
-    const long exitCode = app.Close();
-
     const Stats ourPress = Summarise(ours.press), ourRelease = Summarise(ours.release);
-    const Stats floorPress = Summarise(floor.press), floorRelease = Summarise(floor.release);
+    const Stats floorPress = Summarise(floor.press);
     const Stats window = Summarise(toWindow), firstCheck = Summarise(toFirstCheck);
-
-    g_md = "### Hotkey to command (ms)\n\n| Path | n | p50 | p90 | p99 | max |\n"
-           "|---|---:|---:|---:|---:|---:|\n";
-    AddLatencyRow("program, press to \"2|1\"", ourPress);
-    AddLatencyRow("program, release to \"2|0\"", ourRelease);
-    AddLatencyRow("floor, press to \"2|1\"", floorPress);
-    AddLatencyRow("floor, release to \"2|0\"", floorRelease);
+    std::string md = "### Times (ms)\n\n| From | n | p50 | p90 | p99 | max |\n"
+                     "|---|---:|---:|---:|---:|---:|\n";
+    const std::string latency =
+        AddRows(md, {{"program, press to \"2|1\"", "program_press", ourPress},
+                     {"program, release to \"2|0\"", "program_release", ourRelease},
+                     {"floor, press to \"2|1\"", "floor_press", floorPress},
+                     {"floor, release to \"2|0\"", "floor_release", Summarise(floor.release)}});
+    const std::string startup =
+        AddRows(md, {{"process start to window visible", "to_window", window},
+                     {"process start to first presence check (\"2|0\" received)", "to_first_check",
+                      firstCheck}});
     const double ratio = floorPress.p50 > 0 ? ourPress.p50 / floorPress.p50 : -1;
-    Append(g_md,
+    Append(md,
            "\nProgram / floor at p50: %.1fx; p99 gap %.2f ms (the relay's 10 ms nap explains up "
-           "to 10 ms of it).\n\n### Start-up (ms)\n\n| From process start to | n | p50 | max |\n"
-           "|---|---:|---:|---:|\n| window visible | %zu | %.1f | %.1f |\n"
-           "| first presence check (\"2|0\" received) | %zu | %.1f | %.1f |\n",
-           ratio, ourPress.p99 - floorPress.p99, window.count, window.p50, window.max,
-           firstCheck.count, firstCheck.p50, firstCheck.max);
-    Append(g_md,
-           "\n### Idle\n\nCPU over %lu s idle: %.3f%% of one core; %.1f wake-ups per second "
-           "(context switches of all threads).\n\nExit code after the run: %ld.\n",
-           settings.idleSeconds, idlePercent, wakeupsPerSecond, exitCode);
-
-    g_json = "{\"latency\": {\"program_press\": " + StatsJson(ourPress) +
-             ", \"program_release\": " + StatsJson(ourRelease) +
-             ", \"floor_press\": " + StatsJson(floorPress) +
-             ", \"floor_release\": " + StatsJson(floorRelease) + "}";
-    Append(g_json, ", \"program_over_floor_p50\": %.3f, \"p99_gap_ms\": %.3f", ratio,
-           ourPress.p99 - floorPress.p99);
-    g_json += ", \"startup\": {\"to_window\": " + StatsJson(window) +
-              ", \"to_first_check\": " + StatsJson(firstCheck) + "}";
-    Append(g_json,
-           ", \"idle\": {\"seconds\": %lu, \"cpu_percent_of_core\": %.4f, "
-           "\"wakeups_per_second\": %.2f}, \"exit_code\": %ld}",
-           settings.idleSeconds, idlePercent, wakeupsPerSecond, exitCode);
-
-    WriteTextFile(jsonPath, g_json);
-    WriteTextFile(mdPath, g_md);
-    std::printf("\n%s", g_md.c_str());
+           "to 10 ms of it).\n\n### Idle\n\nCPU over %lu s idle: %.3f%% of one core; %.1f "
+           "wake-ups per second (context switches of all threads).\n\nExit code after the run: "
+           "%ld.\n",
+           ratio, ourPress.p99 - floorPress.p99, idleSeconds, idlePercent, wakeupsPerSecond,
+           exitCode);
+    std::string json = "{\"latency\": " + latency;
+    Append(json,
+           ", \"program_over_floor_p50\": %.3f, \"p99_gap_ms\": %.3f, \"startup\": %s, \"idle\": "
+           "{\"seconds\": %lu, \"cpu_percent_of_core\": %.4f, \"wakeups_per_second\": %.2f}, "
+           "\"exit_code\": %ld}",
+           ratio, ourPress.p99 - floorPress.p99, startup.c_str(), idleSeconds, idlePercent,
+           wakeupsPerSecond, exitCode);
+    WriteTextFile(argv[argc - 2], json);
+    WriteTextFile(argv[argc - 1], md);
+    std::printf("\n%s", md.c_str());
 
     // Every figure must have been produced for the run to count.
-    const bool complete = g_missing == 0 &&
-                          window.count == static_cast<size_t>(settings.startupRuns) &&
+    const bool complete = g_missing == 0 && window.count == static_cast<size_t>(startupRuns) &&
                           firstCheck.count == window.count && idlePercent >= 0 && exitCode == 0;
     const bool sane =
         !quick || (ourPress.p50 < QUICK_MAX_P50_MS && ourRelease.p50 < QUICK_MAX_P50_MS &&

@@ -7,6 +7,7 @@
 #include "vorrel_app.h"
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 using namespace test_support;
@@ -20,32 +21,41 @@ int g_failures = 0;
 void Check(bool condition, const char* what) {
     std::printf("%s %s\n", condition ? "  ok  " : "  FAIL", what);
     ++g_checks;
-    if (!condition) {
-        ++g_failures;
-    }
+    g_failures += condition ? 0 : 1;
 }
 
-// A binary PPM: the simplest picture file, which the run command turns into PNG.
-void SavePicture(const ScreenPixels& image, const std::wstring& path) {
+// Saved as a binary PPM, the simplest picture file, which the run command turns into PNG.
+void Screenshot(HWND window, const wchar_t* name) {
+    PumpMessagesFor(300); // let the window finish painting
+    RECT frame;
+    GetWindowRect(window, &frame);
+    const ScreenPixels image = CaptureScreen(frame);
     std::string file =
         "P6\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n";
     for (COLORREF c : image.pixels) {
         file += {static_cast<char>(GetRValue(c)), static_cast<char>(GetGValue(c)),
                  static_cast<char>(GetBValue(c))};
     }
-    HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    WriteFile(out, file.data(), static_cast<DWORD>(file.size()), &written, nullptr);
-    CloseHandle(out);
+    FILE* out = _wfopen((g_outputFolder + L"\\" + name + L".ppm").c_str(), L"wb");
+    if (out) {
+        std::fwrite(file.data(), 1, file.size(), out);
+        std::fclose(out);
+    }
+    std::printf("  shot  %ls\n", name);
 }
 
-void Screenshot(HWND window, const wchar_t* name) {
-    PumpMessagesFor(300); // let the window finish painting
-    RECT frame;
-    GetWindowRect(window, &frame);
-    SavePicture(CaptureScreen(frame), g_outputFolder + L"\\" + name + L".ppm");
-    std::printf("  shot  %ls\n", name);
+// Holds the input down until the program talks, shows it talking, and lets go
+// until it is silent again.
+void Talk(const StandIn& target, const VorrelApp& app, const std::function<void(bool)>& hold,
+          const wchar_t* shot) {
+    hold(true);
+    Check(target.WaitForLast("2|1", 3000), "talking while held");
+    Check(WaitUntil([&] { return !app.OffPictureVisible(); }, 2000), "indicator ON");
+    if (shot) {
+        Screenshot(app.MainWindow(), shot);
+    }
+    hold(false);
+    Check(target.WaitForLast("2|0", 3000), "silent after release");
 }
 
 } // namespace
@@ -57,32 +67,24 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("1. start the program, with no voice changer running\n");
     VorrelApp app;
     Check(app.Start(), "main window visible");
-    HWND warning = app.Control(IDC_STATIC);
-    Check(WaitUntil([&] { return IsWindowVisible(warning) != FALSE; }, 3000),
-          "warning shown while the voice changer is absent");
+    Check(app.WaitForTargetGone(), "warning shown while the voice changer is absent");
     Screenshot(app.MainWindow(), L"01-waiting-for-voice-changer");
 
     std::printf("2. start the stand-in voice changer\n");
     StandIn target;
     Check(target.Start(), "stand-in running");
     Check(target.WaitForCommandCount(1, 3000), "stand-in silenced on appearing");
-    Check(WaitUntil([&] { return !IsWindowVisible(warning); }, 2000), "warning hidden");
+    Check(WaitUntil([&] { return !IsWindowVisible(app.Control(IDC_STATIC)); }, 2000),
+          "warning hidden");
     Screenshot(app.MainWindow(), L"02-off");
 
     std::printf("3. hold F12, then release it\n");
-    SendKey(VK_F12, true);
-    Check(target.WaitForCommandCount(2, 3000), "talking while F12 is held");
-    Check(WaitUntil([&] { return !app.OffPictureVisible(); }, 2000), "indicator ON");
-    Screenshot(app.MainWindow(), L"03-on-hotkey");
-    SendKey(VK_F12, false);
-    Check(target.WaitForCommandCount(3, 3000), "silent after release");
+    Talk(
+        target, app, [](bool down) { SendKey(VK_F12, down); }, L"03-on-hotkey");
 
     std::printf("4. click and hold the picture\n");
-    app.HoldPicture(true);
-    Check(target.WaitForCommandCount(4, 3000), "talking while the button is held");
-    Screenshot(app.MainWindow(), L"04-on-mouse");
-    ReleaseLeft();
-    Check(target.WaitForCommandCount(5, 3000), "silent after release");
+    Talk(
+        target, app, [&](bool down) { app.HoldPicture(down); }, L"04-on-mouse");
 
     std::printf("5. choose F9 as the hotkey\n");
     const std::wstring prompt = L">>>> F9 (120) <<<<";
@@ -97,10 +99,8 @@ int wmain(int argc, wchar_t** argv) {
         prompt, IDC_APPLY, L"hotkey-> F9");
     Check(failed.empty(),
           failed.empty() ? "F9 applied, label reads \"hotkey-> F9\"" : failed.c_str());
-    SendKey(VK_F9, true);
-    Check(target.WaitForCommandCount(6, 3000), "F9 talks");
-    SendKey(VK_F9, false);
-    Check(target.WaitForCommandCount(7, 3000), "F9 release silences");
+    Talk(
+        target, app, [](bool down) { SendKey(VK_F9, down); }, nullptr);
     Screenshot(app.MainWindow(), L"06-hotkey-f9");
 
     std::printf("6. close the program\n");

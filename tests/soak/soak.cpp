@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <string>
 
 using namespace test_support;
 
@@ -19,28 +20,26 @@ namespace {
 
 struct Hotkey {
     const wchar_t* label;
+    const wchar_t* prompt;
     HotkeyInput input;
 };
 
 const Hotkey HOTKEYS[] = {
-    {L"hotkey-> F12", F12_KEY},
-    {L"hotkey-> F9", F9_KEY},
-    {L"hotkey-> MiddleMouseButton", MIDDLE_BUTTON},
-    {L"hotkey-> XMouseButton 2", X2_BUTTON},
+    {L"hotkey-> F12", L">>>> F12 (123) <<<<", F12_KEY},
+    {L"hotkey-> F9", L">>>> F9 (120) <<<<", F9_KEY},
+    {L"hotkey-> MiddleMouseButton", L">>>> MiddleMouseButton <<<<", MIDDLE_BUTTON},
+    {L"hotkey-> XMouseButton 2", L">>>> XMouseButton 2 <<<<", X2_BUTTON},
 };
 
 const Payloads TALKED = {"2|1", "2|0"};
 
 struct Soak {
-    bool Start() {
-        return StartWithSilencedTarget(target, app);
-    }
-
     // One round holds every kind of step: seven presses and releases, a
     // hotkey change, a voice changer restart and a click on the picture.
     // False when the program stopped doing its job.
     bool Round() {
         bool ok = true;
+        ++rounds;
         for (int step = 0; step < 10; ++step) {
             const bool done =
                 step < 7    ? TalkCycle(target, HOTKEYS[active].input) == TALKED
@@ -48,8 +47,6 @@ struct Soak {
                 : step == 8
                     ? RestartTarget(target, app)
                     : TalkCycle(target, [&](bool down) { app.HoldPicture(down); }) == TALKED;
-            cycles += step < 7 ? 1 : 0;
-            restarts += step == 8 ? 1 : 0;
             if (!done) {
                 std::printf("step %d of the round failed (hotkey %ls)\n", step,
                             HOTKEYS[active].label);
@@ -73,33 +70,23 @@ struct Soak {
     bool ChangeHotkey() {
         const size_t next = std::uniform_int_distribution<size_t>(0, 3)(rng);
         const Hotkey& hotkey = HOTKEYS[next];
-        HWND chooser = app.OpenChooser();
         // The active hotkey talks as it is chosen; any other only shows its name.
-        bool shown = chooser && (next != active || TalkCycle(target, hotkey.input) == TALKED);
-        if (chooser && next != active) {
-            hotkey.input.Send(true);
-            hotkey.input.Send(false);
+        bool talked = true;
+        const std::string failed = app.ChooseHotkey(
+            [&] {
+                if (next == active) {
+                    talked = TalkCycle(target, hotkey.input) == TALKED;
+                } else {
+                    hotkey.input.Send(true);
+                    hotkey.input.Send(false);
+                }
+            },
+            hotkey.prompt, IDC_APPLY, hotkey.label);
+        if (!talked || !failed.empty()) {
+            std::printf("chooser: %s\n", talked ? failed.c_str() : "the hotkey did not talk");
         }
-        shown = shown &&
-                WaitUntil(
-                    [&] {
-                        return WindowText(GetDlgItem(chooser, IDC_STATIC)).find(hotkey.label + 9) !=
-                               std::wstring::npos;
-                    },
-                    3000);
-        PostMessageW(GetDlgItem(chooser, IDC_APPLY), BM_CLICK, 0, 0);
-        const bool applied =
-            shown &&
-            WaitUntil([&] { return app.ControlText(IDC_HOTKEY_LABEL) == hotkey.label; }, 3000);
-        active = applied ? next : active;
-        const bool closed = WaitUntil([&] { return app.SelectionWindow() == nullptr; }, 3000);
-        if (!chooser || !shown || !applied || !closed) {
-            std::printf("chooser %s\n", !chooser   ? "did not open"
-                                        : !shown   ? "did not show the choice"
-                                        : !applied ? "did not change the label"
-                                                   : "did not close");
-        }
-        return applied && closed;
+        active = failed.empty() ? next : active;
+        return talked && failed.empty();
     }
 
     std::mt19937 rng{42};
@@ -107,8 +94,7 @@ struct Soak {
     VorrelApp app;
     long linuxPid = 0;
     size_t active = 0;
-    size_t cycles = 0;
-    size_t restarts = 0;
+    size_t rounds = 0;
 };
 
 } // namespace
@@ -116,14 +102,10 @@ struct Soak {
 int main(int argc, char** argv) {
     const ULONGLONG seconds = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 600;
     Soak soak;
-    if (!soak.Start()) {
-        std::printf("the program or the stand-in did not start\n");
-        return 1;
-    }
-    // Without it, threads, open files and memory would go unmeasured.
-    soak.linuxPid = FindLinuxPid(L"vorrel.exe");
-    if (soak.linuxPid <= 0) {
-        std::printf("the program's Linux process was not found\n");
+    // Without its Linux process, threads, open files and memory would go unmeasured.
+    if (!StartWithSilencedTarget(soak.target, soak.app) ||
+        (soak.linuxPid = FindLinuxPid(L"vorrel.exe")) <= 0) {
+        std::printf("the program, its Linux process or the stand-in did not start\n");
         return 1;
     }
 
@@ -151,7 +133,7 @@ int main(int argc, char** argv) {
 
     std::printf("soak of %llu s: %zu press-and-release cycles, %zu voice changer restarts, "
                 "%d failed rounds, exit code %ld, %s\n",
-                seconds, soak.cycles, soak.restarts, failedRounds, exitCode,
+                seconds, 7 * soak.rounds, soak.rounds, failedRounds, exitCode,
                 flat ? "flat" : "something grew or went missing");
     return failedRounds == 0 && flat && exitCode == 0 ? 0 : 1;
 }

@@ -16,29 +16,32 @@
 // --class and --title make a decoy: a window the program must not talk to.
 #include <windows.h>
 #include <shellapi.h>
+#include <share.h>
 
 #include <cstdio>
 #include <cwchar>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
-HANDLE g_log = INVALID_HANDLE_VALUE;
-DWORD g_delayMs = 0;
+FILE* g_log = nullptr;
+unsigned long g_delayMs = 0;
 unsigned long g_hangFrom = 0;
-DWORD g_busyMs = 0;
+unsigned long g_busyMs = 0;
 unsigned long g_busyAfter = 0;
-DWORD g_serveFirstMs = 0;
+unsigned long g_serveFirstMs = 0;
 const wchar_t* g_class = L"PELORINVOICECHANGER";
 const wchar_t* g_title = L"Pelorin Voice Changer";
 constexpr UINT WM_BE_BUSY = WM_APP + 1;
 unsigned long g_received = 0;
 bool g_talkingShown = false;
+HWND g_status = nullptr; // what it has received, for people to see
 
 void AppendLog(WPARAM sender, const COPYDATASTRUCT* data) {
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
-    if (g_log == INVALID_HANDLE_VALUE) {
+    if (!g_log) {
         return;
     }
     char hex[2 * 64 + 1] = "";
@@ -47,38 +50,11 @@ void AppendLog(WPARAM sender, const COPYDATASTRUCT* data) {
     for (DWORD i = 0; i < shown && bytes; ++i) {
         std::snprintf(hex + 2 * i, 3, "%02X", bytes[i]);
     }
-    char line[256];
-    const int length = std::snprintf(
-        line, sizeof line, "id=%llu bytes=%lu hex=%s wparam=%llu qpc=%lld\n",
-        static_cast<unsigned long long>(data->dwData), static_cast<unsigned long>(data->cbData),
-        hex[0] ? hex : "-", static_cast<unsigned long long>(sender),
-        static_cast<long long>(now.QuadPart));
-    DWORD written = 0;
-    WriteFile(g_log, line, static_cast<DWORD>(length), &written, nullptr);
-}
-
-bool IsTalkCommand(const COPYDATASTRUCT* data, char state) {
-    const auto* bytes = static_cast<const char*>(data->lpData);
-    return data->dwData == 42 && data->cbData == 3 && bytes && bytes[0] == '2' && bytes[1] == '|' &&
-           bytes[2] == state;
-}
-
-void Paint(HWND window) {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
-    RECT client;
-    GetClientRect(window, &client);
-    const COLORREF fill = g_talkingShown ? RGB(200, 40, 40) : RGB(60, 60, 60);
-    HBRUSH brush = CreateSolidBrush(fill);
-    FillRect(dc, &client, brush);
-    DeleteObject(brush);
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, RGB(255, 255, 255));
-    wchar_t text[128];
-    std::swprintf(text, 128, L"%ls\n%lu commands received",
-                  g_talkingShown ? L"TRANSMITTING" : L"silent", g_received);
-    DrawTextW(dc, text, -1, &client, DT_CENTER | DT_WORDBREAK);
-    EndPaint(window, &paint);
+    std::fprintf(g_log, "id=%llu bytes=%lu hex=%s wparam=%llu qpc=%lld\n",
+                 static_cast<unsigned long long>(data->dwData),
+                 static_cast<unsigned long>(data->cbData), hex[0] ? hex : "-",
+                 static_cast<unsigned long long>(sender), static_cast<long long>(now.QuadPart));
+    std::fflush(g_log); // read while this runs, and a handler may hang next
 }
 
 void ServeSentMessagesFor(DWORD milliseconds) {
@@ -96,12 +72,13 @@ LRESULT CALLBACK StandInWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
         const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
         ++g_received;
         AppendLog(wParam, data);
-        if (IsTalkCommand(data, '1')) {
-            g_talkingShown = true;
-        } else if (IsTalkCommand(data, '0')) {
-            g_talkingShown = false;
+        if (data->dwData == 42 && data->cbData == 3 && data->lpData) {
+            g_talkingShown = std::memcmp(data->lpData, "2|1", 3) == 0;
         }
-        InvalidateRect(window, nullptr, FALSE);
+        wchar_t text[64];
+        std::swprintf(text, 64, L"%ls\n%lu commands received",
+                      g_talkingShown ? L"TRANSMITTING" : L"silent", g_received);
+        SetWindowTextW(g_status, text);
         if (g_busyMs && g_received == g_busyAfter) {
             PostMessageW(window, WM_BE_BUSY, 0, 0);
         }
@@ -122,9 +99,6 @@ LRESULT CALLBACK StandInWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
         // Sent messages wait meanwhile, as they do for a target busy elsewhere.
         Sleep(g_busyMs);
         return 0;
-    case WM_PAINT:
-        Paint(window);
-        return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
@@ -134,26 +108,28 @@ LRESULT CALLBACK StandInWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 void ParseArguments() {
+    const struct {
+        const wchar_t* name;
+        unsigned long* value;
+    } numbers[] = {{L"--delay-ms", &g_delayMs},
+                   {L"--hang-from", &g_hangFrom},
+                   {L"--busy-ms", &g_busyMs},
+                   {L"--busy-after", &g_busyAfter},
+                   {L"--serve-first-ms", &g_serveFirstMs}};
     int count = 0;
     wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
     for (int i = 1; args && i + 1 < count; i += 2) {
         if (std::wcscmp(args[i], L"--log") == 0) {
-            g_log = CreateFileW(args[i + 1], FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        } else if (std::wcscmp(args[i], L"--delay-ms") == 0) {
-            g_delayMs = static_cast<DWORD>(std::wcstoul(args[i + 1], nullptr, 10));
-        } else if (std::wcscmp(args[i], L"--hang-from") == 0) {
-            g_hangFrom = std::wcstoul(args[i + 1], nullptr, 10);
-        } else if (std::wcscmp(args[i], L"--busy-ms") == 0) {
-            g_busyMs = static_cast<DWORD>(std::wcstoul(args[i + 1], nullptr, 10));
-        } else if (std::wcscmp(args[i], L"--busy-after") == 0) {
-            g_busyAfter = std::wcstoul(args[i + 1], nullptr, 10);
-        } else if (std::wcscmp(args[i], L"--serve-first-ms") == 0) {
-            g_serveFirstMs = static_cast<DWORD>(std::wcstoul(args[i + 1], nullptr, 10));
+            g_log = _wfsopen(args[i + 1], L"ab", _SH_DENYNO);
         } else if (std::wcscmp(args[i], L"--class") == 0) {
             g_class = args[i + 1];
         } else if (std::wcscmp(args[i], L"--title") == 0) {
             g_title = args[i + 1];
+        }
+        for (const auto& number : numbers) {
+            if (std::wcscmp(args[i], number.name) == 0) {
+                *number.value = std::wcstoul(args[i + 1], nullptr, 10);
+            }
         }
     }
     // The arguments stay allocated: the class and title may point into them.
@@ -164,19 +140,20 @@ void ParseArguments() {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     ParseArguments();
 
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof windowClass;
+    WNDCLASSW windowClass = {};
     windowClass.lpfnWndProc = StandInWndProc;
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
     windowClass.lpszClassName = g_class;
-    RegisterClassExW(&windowClass);
+    RegisterClassW(&windowClass);
 
     HWND window = CreateWindowExW(0, g_class, g_title, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 40,
                                   40, 260, 120, nullptr, nullptr, instance, nullptr);
     if (!window) {
         return 1;
     }
+    g_status = CreateWindowExW(0, L"STATIC", L"silent", WS_CHILD | WS_VISIBLE | SS_CENTER, 0, 0,
+                               260, 120, window, nullptr, instance, nullptr);
     // Never take the focus from the window under test.
     ShowWindow(window, SW_SHOWNOACTIVATE);
     if (g_busyMs && g_busyAfter == 0) {

@@ -113,49 +113,40 @@ bool FootprintStayedFlat(const Footprint& start, const Footprint& end) {
 }
 
 Footprint MeasureFootprint(DWORD windowsPid, long linuxPid) {
+    // A process with windows always owns some of each: zero means "not reported" (Wine).
+    auto reported = [](unsigned long long value) {
+        return value ? static_cast<long long>(value) : -1;
+    };
     Footprint f;
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, windowsPid);
     if (process) {
         PROCESS_MEMORY_COUNTERS_EX memory = {};
-        memory.cb = sizeof memory;
-        if (K32GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
-                                    sizeof memory) &&
-            memory.WorkingSetSize > 0) {
-            f.workingSetKb = static_cast<long long>(memory.WorkingSetSize / 1024);
-            if (memory.PrivateUsage > 0) {
-                f.privateKb = static_cast<long long>(memory.PrivateUsage / 1024);
-            }
-        }
+        K32GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                                sizeof memory);
+        f.workingSetKb = reported(memory.WorkingSetSize / 1024);
+        f.privateKb = reported(memory.PrivateUsage / 1024);
         DWORD handles = 0;
-        if (GetProcessHandleCount(process, &handles) && handles > 0) {
-            f.handles = handles;
-        }
-        // A process with windows always owns some; zero means "not reported" (Wine).
-        const DWORD gdi = GetGuiResources(process, GR_GDIOBJECTS);
-        const DWORD user = GetGuiResources(process, GR_USEROBJECTS);
-        f.gdiObjects = gdi ? static_cast<long long>(gdi) : -1;
-        f.userObjects = user ? static_cast<long long>(user) : -1;
+        GetProcessHandleCount(process, &handles);
+        f.handles = reported(handles);
+        f.gdiObjects = reported(GetGuiResources(process, GR_GDIOBJECTS));
+        f.userObjects = reported(GetGuiResources(process, GR_USEROBJECTS));
         CloseHandle(process);
     }
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot != INVALID_HANDLE_VALUE) {
-        THREADENTRY32 thread = {};
-        thread.dwSize = sizeof thread;
-        long count = 0;
-        for (BOOL more = Thread32First(snapshot, &thread); more;
-             more = Thread32Next(snapshot, &thread)) {
-            count += thread.th32OwnerProcessID == windowsPid ? 1 : 0;
-        }
-        f.threads = count;
-        CloseHandle(snapshot);
+    THREADENTRY32 thread = {};
+    thread.dwSize = sizeof thread;
+    f.threads = 0;
+    for (BOOL more = Thread32First(snapshot, &thread); more;
+         more = Thread32Next(snapshot, &thread)) {
+        f.threads += thread.th32OwnerProcessID == windowsPid ? 1 : 0;
     }
+    CloseHandle(snapshot);
     if (linuxPid > 0) {
         const std::string status = ReadWholeFile(ProcPath(linuxPid, L"status"));
         f.linuxRssKb = StatusField(status, "VmRSS:");
         f.linuxThreads = StatusField(status, "Threads:");
-        long long fds = 0;
-        ForEachEntry(ProcPath(linuxPid, L"fd"), [&](const wchar_t*) { ++fds; });
-        f.linuxFds = fds;
+        f.linuxFds = 0;
+        ForEachEntry(ProcPath(linuxPid, L"fd"), [&](const wchar_t*) { ++f.linuxFds; });
     }
     return f;
 }

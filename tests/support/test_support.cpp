@@ -10,17 +10,26 @@
 
 namespace test_support {
 
+namespace {
+
+void SendMouse(DWORD flags, DWORD mouseData, LONG dx, LONG dy) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi = {dx, dy, mouseData, flags, 0, 0};
+    SendInput(1, &input, sizeof input);
+}
+
+} // namespace
+
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        if (condition()) {
-            return true;
-        }
+    while (!condition()) {
         if (GetTickCount64() >= deadline) {
             return condition();
         }
         PumpMessagesFor(5);
     }
+    return true;
 }
 
 bool RunWhilePumping(DWORD timeoutMs, std::function<void()> action) {
@@ -169,27 +178,18 @@ bool ChildProcess::IsRunning() const {
 }
 
 long ChildProcess::WaitForExit(DWORD timeoutMs) {
-    if (!info_.hProcess) {
-        return -1;
-    }
-    const bool ended = WaitUntil([this] { return !IsRunning(); }, timeoutMs);
     DWORD code = 0;
-    if (!ended || !GetExitCodeProcess(info_.hProcess, &code)) {
-        return -1;
-    }
-    return static_cast<long>(code);
+    const bool ended = info_.hProcess && WaitUntil([this] { return !IsRunning(); }, timeoutMs);
+    return ended && GetExitCodeProcess(info_.hProcess, &code) ? static_cast<long>(code) : -1;
 }
 
 void ChildProcess::Kill() {
-    if (!info_.hProcess) {
-        return;
-    }
-    if (IsRunning()) {
-        TerminateProcess(info_.hProcess, 1);
+    if (info_.hProcess) {
+        TerminateProcess(info_.hProcess, 1); // fails harmlessly once it has ended
         WaitForSingleObject(info_.hProcess, 5000);
+        CloseHandle(info_.hThread);
+        CloseHandle(info_.hProcess);
     }
-    CloseHandle(info_.hThread);
-    CloseHandle(info_.hProcess);
     info_ = {};
 }
 
@@ -211,14 +211,9 @@ StandIn::~StandIn() {
 
 bool StandIn::Start() {
     DeleteFileW(logPath_.c_str());
-    std::wstring arguments = L"--log \"" + logPath_ + L"\"";
-    if (!extraArguments_.empty()) {
-        arguments += L" " + extraArguments_;
-    }
-    if (!process_.Start(SiblingExecutable(L"stand_in_voice_changer.exe"), arguments)) {
-        return false;
-    }
-    return WaitUntil([] { return FindTargetWindow() != nullptr; }, 10000);
+    const std::wstring arguments = L"--log \"" + logPath_ + L"\" " + extraArguments_;
+    return process_.Start(SiblingExecutable(L"stand_in_voice_changer.exe"), arguments) &&
+           WaitUntil([] { return FindTargetWindow() != nullptr; }, 10000);
 }
 
 void StandIn::Stop() {
@@ -276,9 +271,8 @@ bool StandIn::WaitForLast(const std::string& payload, DWORD timeoutMs) const {
 void SendKey(WORD virtualKey, bool down) {
     INPUT input = {};
     input.type = INPUT_KEYBOARD;
-    input.ki.wVk = virtualKey;
-    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
-    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    input.ki = {virtualKey, static_cast<WORD>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC)),
+                static_cast<DWORD>(down ? 0 : KEYEVENTF_KEYUP), 0, 0};
     SendInput(1, &input, sizeof input);
 }
 
@@ -288,11 +282,7 @@ void TapKey(WORD virtualKey) {
 }
 
 void SendMouseButton(DWORD flags, DWORD mouseData) {
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flags;
-    input.mi.mouseData = mouseData;
-    SendInput(1, &input, sizeof input);
+    SendMouse(flags, mouseData, 0, 0);
 }
 
 void HotkeyInput::Send(bool down) const {
@@ -337,12 +327,9 @@ Payloads TalkCycle(const StandIn& target, const std::function<void(bool down)>& 
 }
 
 void MoveCursorTo(int x, int y) {
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    input.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    SendInput(1, &input, sizeof input);
+    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, 0,
+              MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1),
+              MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1));
 }
 
 } // namespace test_support

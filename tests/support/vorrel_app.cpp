@@ -6,26 +6,32 @@
 
 namespace test_support {
 
+namespace {
+
+// The first visible dialog box with this caption (any, when null) that `accept` takes.
+HWND FindDialog(const wchar_t* caption, const std::function<bool(HWND)>& accept) {
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, L"#32770", caption))) {
+        if (IsWindowVisible(window) && accept(window)) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
 bool VorrelApp::Start(const std::wstring& arguments, int showCommand) {
     mainWindow_ = nullptr;
-    if (!process_.Start(SiblingExecutable(L"vorrel.exe"), arguments, showCommand)) {
-        return false;
-    }
-    const DWORD processId = process_.Id();
-    return WaitUntil(
-        [&] {
-            HWND window = nullptr;
-            while ((window = FindWindowExW(nullptr, window, L"#32770", MAIN_WINDOW_CAPTION))) {
-                DWORD owner = 0;
-                GetWindowThreadProcessId(window, &owner);
-                if (owner == processId && IsWindowVisible(window)) {
-                    mainWindow_ = window;
-                    return true;
-                }
-            }
-            return false;
-        },
-        15000);
+    auto ours = [this](HWND window) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        return owner == process_.Id();
+    };
+    return process_.Start(SiblingExecutable(L"vorrel.exe"), arguments, showCommand) &&
+           WaitUntil(
+               [&] { return (mainWindow_ = FindDialog(MAIN_WINDOW_CAPTION, ours)) != nullptr; },
+               15000);
 }
 
 HWND VorrelApp::Control(int id) const {
@@ -48,14 +54,9 @@ bool VorrelApp::HasCapture() const {
 }
 
 HWND VorrelApp::SelectionWindow() const {
-    HWND window = nullptr;
-    while ((window = FindWindowExW(nullptr, window, L"#32770", nullptr))) {
-        if (window != mainWindow_ && GetWindow(window, GW_OWNER) == mainWindow_ &&
-            IsWindowVisible(window)) {
-            return window;
-        }
-    }
-    return nullptr;
+    return FindDialog(nullptr, [this](HWND window) {
+        return window != mainWindow_ && GetWindow(window, GW_OWNER) == mainWindow_;
+    });
 }
 
 HWND VorrelApp::OpenChooser() const {
@@ -204,9 +205,7 @@ ScreenPixels LoadProgramBitmap(int resourceId) {
             }
         }
     }
-    if (module) {
-        FreeLibrary(module);
-    }
+    FreeLibrary(module); // fails harmlessly on null
     return image;
 }
 
