@@ -16,33 +16,18 @@ namespace {
 constexpr DWORD CHECK_PERIOD_MS = 1000; // one presence check a second
 constexpr COLORREF BLUE = RGB(62, 115, 186);
 
-// Which picture the screen shows, judged from the pixels alone.
-enum class Shown { Off, On, Neither };
-
-Shown PictureOnScreen(const VorrelApp& app) {
+// The screen shows this picture and not the other, judged from the pixels alone.
+bool WaitForPicture(const VorrelApp& app, int shown) {
     RECT picture;
     GetWindowRect(app.Control(IDC_IMAGE_ON), &picture);
-    const ScreenPixels screen = CaptureScreen(picture);
-    const double toOff = ImageDistance(screen, LoadProgramBitmap(IDB_OFF));
-    const double toOn = ImageDistance(screen, LoadProgramBitmap(IDB_ON));
-    if (toOff < 3.0 && toOn > 10.0) {
-        return Shown::Off;
-    }
-    if (toOn < 3.0 && toOff > 10.0) {
-        return Shown::On;
-    }
-    return Shown::Neither;
-}
-
-bool WaitForPicture(const VorrelApp& app, Shown expected) {
-    return WaitUntil([&] { return PictureOnScreen(app) == expected; }, 3000);
-}
-
-COLORREF ClientPixel(HWND window, int x, int y) {
-    POINT at = {x, y};
-    ClientToScreen(window, &at);
-    const RECT area = {at.x, at.y, at.x + 1, at.y + 1};
-    return CaptureScreen(area).At(0, 0);
+    const ScreenPixels expected = LoadProgramBitmap(shown);
+    const ScreenPixels other = LoadProgramBitmap(shown == IDB_ON ? IDB_OFF : IDB_ON);
+    return WaitUntil(
+        [&] {
+            const ScreenPixels screen = CaptureScreen(picture);
+            return ImageDistance(screen, expected) < 3.0 && ImageDistance(screen, other) > 10.0;
+        },
+        3000);
 }
 
 // The program running against a stand-in that it has already silenced once.
@@ -66,11 +51,10 @@ TEST(MainWindowAtStart, LooksAsLaidOutBlueWithoutArgumentsSystemColoursWithAny) 
     const Case cases[] = {{L"", BLUE, RGB(255, 255, 255)},
                           {L"x", GetSysColor(COLOR_BTNFACE), GetSysColor(COLOR_WINDOWTEXT)}};
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
         VorrelApp app;
         ASSERT_TRUE(app.Start(c.arguments));
-        const std::string arguments(c.arguments, c.arguments + wcslen(c.arguments));
         HWND window = app.MainWindow();
-        EXPECT_EQ(WindowText(window), L"Vorrel v0.4 (Pelorin Pulgin)");
         RECT frame, desktop;
         GetWindowRect(window, &frame);
         GetWindowRect(GetDesktopWindow(), &desktop);
@@ -79,18 +63,21 @@ TEST(MainWindowAtStart, LooksAsLaidOutBlueWithoutArgumentsSystemColoursWithAny) 
         EXPECT_EQ(frame.left, desktop.left + (desktop.right - desktop.left - width) / 2);
         EXPECT_EQ(frame.top, desktop.top + (desktop.bottom - desktop.top - height) / 2);
         for (int id : {IDC_IMAGE_ON, IDC_IMAGE_OFF}) {
-            RECT picture;
-            GetWindowRect(app.Control(id), &picture);
-            MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&picture), 2);
-            EXPECT_EQ(picture.left, (width - 128) / 2 - 10) << id;
-            EXPECT_EQ(picture.top, (height - 128) / 2 - 10) << id;
-            EXPECT_EQ(picture.right - picture.left, 128) << id;
-            EXPECT_EQ(picture.bottom - picture.top, 128) << id;
+            RECT at;
+            GetWindowRect(app.Control(id), &at);
+            MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&at), 2);
+            const LONG left = (width - 128) / 2 - 10, top = (height - 128) / 2 - 10;
+            EXPECT_EQ((std::vector<LONG>{at.left, at.top, at.right, at.bottom}),
+                      (std::vector<LONG>{left, top, left + 128, top + 128}))
+                << id;
         }
         EXPECT_TRUE(app.OffPictureVisible());
 
-        EXPECT_TRUE(WaitUntil([&] { return ClientPixel(window, 4, 4) == c.background; }, 3000))
-            << "arguments '" << arguments << "' gave 0x" << std::hex << ClientPixel(window, 4, 4);
+        POINT corner = {4, 4};
+        ClientToScreen(window, &corner);
+        const RECT background = {corner.x, corner.y, corner.x + 1, corner.y + 1};
+        EXPECT_TRUE(
+            WaitUntil([&] { return CaptureScreen(background).At(0, 0) == c.background; }, 3000));
         RECT label;
         GetWindowRect(app.Control(IDC_HOTKEY_LABEL), &label);
         auto pixelsOf = [&](COLORREF colour) {
@@ -98,9 +85,9 @@ TEST(MainWindowAtStart, LooksAsLaidOutBlueWithoutArgumentsSystemColoursWithAny) 
             return std::count(pixels.pixels.begin(), pixels.pixels.end(), colour);
         };
         EXPECT_TRUE(WaitUntil([&] { return pixelsOf(c.text) > 10; }, 3000))
-            << "arguments '" << arguments << "': no label text in its colour";
-        EXPECT_GT(pixelsOf(c.background), pixelsOf(c.text)) << "arguments '" << arguments << "'";
-        EXPECT_TRUE(WaitForPicture(app, Shown::Off));
+            << "no label text in its colour";
+        EXPECT_GT(pixelsOf(c.background), pixelsOf(c.text));
+        EXPECT_TRUE(WaitForPicture(app, IDB_OFF));
         EXPECT_EQ(app.Close(), 0);
     }
 }
@@ -110,7 +97,7 @@ TEST(MainWindowAtStart, LooksAsLaidOutBlueWithoutArgumentsSystemColoursWithAny) 
 TEST_F(WithTarget, HeldHotkeyTalksOnceAndTheWindowsReleaseStopsIt) {
     SendKey(VK_F12, true);
     ASSERT_TRUE(target.WaitForLast("2|1", 3000));
-    EXPECT_TRUE(WaitForPicture(app, Shown::On));
+    EXPECT_TRUE(WaitForPicture(app, IDB_ON));
     for (int repeat = 0; repeat < 5; ++repeat) {
         SendKey(VK_F12, true);
         PumpMessagesFor(40);
@@ -120,7 +107,7 @@ TEST_F(WithTarget, HeldHotkeyTalksOnceAndTheWindowsReleaseStopsIt) {
     EXPECT_EQ(target.Payloads(), (Payloads{"2|0", "2|1"})) << "a repeat or the press talked";
     ReleaseLeft();
     ASSERT_TRUE(target.WaitForLast("2|0", 3000));
-    EXPECT_TRUE(WaitForPicture(app, Shown::Off));
+    EXPECT_TRUE(WaitForPicture(app, IDB_OFF));
     // The hotkey's own release then finds nothing to stop.
     EXPECT_EQ(TalkCycle(target, F12_KEY, [] { SendKey(VK_F12, false); }), (Payloads{"2|1", "2|0"}));
 }
@@ -155,11 +142,11 @@ TEST_F(WithTarget, LeftButtonHeldOnThePictureTalksUntilLetGo) {
         const size_t before = target.Commands().size();
         app.HoldPicture(true);
         ASSERT_TRUE(target.WaitForLast("2|1", 3000)) << c.what;
-        EXPECT_TRUE(WaitForPicture(app, Shown::On)) << c.what;
+        EXPECT_TRUE(WaitForPicture(app, IDB_ON)) << c.what;
 
         c.letGo();
         EXPECT_TRUE(target.WaitForLast("2|0", 3000)) << c.what;
-        EXPECT_TRUE(WaitForPicture(app, Shown::Off)) << c.what;
+        EXPECT_TRUE(WaitForPicture(app, IDB_OFF)) << c.what;
         // Kept, the mouse would take every later click, "Set hotkey"'s too.
         EXPECT_TRUE(WaitUntil([&] { return !app.HasCapture(); }, 3000)) << c.what;
         ReleaseLeft();
@@ -312,7 +299,7 @@ TEST_F(WithTarget, TargetClosedWhileTalkingThenRestarted) {
         ASSERT_TRUE(target.Start()) << c.what;
         ASSERT_TRUE(target.WaitForCommandCount(1, 3000)) << c.what;
         EXPECT_TRUE(WaitUntil([&] { return app.OffPictureVisible(); }, 3000)) << c.what;
-        EXPECT_TRUE(WaitForPicture(app, Shown::Off)) << c.what;
+        EXPECT_TRUE(WaitForPicture(app, IDB_OFF)) << c.what;
         EXPECT_EQ(TalkCycle(target, F12_KEY), (Payloads{"2|1", "2|0"})) << c.what;
         EXPECT_EQ(target.Payloads(), (Payloads{"2|0", "2|1", "2|0"})) << c.what;
     }
