@@ -14,24 +14,73 @@ constexpr int32_t PRESSED = PENDING_PRESSED;
 constexpr int32_t RELEASED = PENDING_RELEASED;
 constexpr LPARAM NOTHING = -1; // no release posted
 
-// Read before any test runs; the fixture below changes them.
+// Read before any test runs; the test below changes them.
 const uint32_t FRESH_HOTKEY = g_hotkey;
 const int32_t FRESH_PENDING_EVENT = g_pendingEvent.load();
 
 struct Case {
     const char* what;
     uint32_t hotkey;
-    WPARAM message;
-    DWORD key;       // virtual-key code, or X button number for the mouse
-    int32_t pending; // what the relay is handed
-    LPARAM posted;   // the code posted to an open selection window
-    int code;        // the hook code
+    WPARAM message;       // a keyboard one below WM_MOUSEFIRST
+    DWORD key;            // virtual-key code, or X button number for the mouse
+    int32_t pending;      // what the relay is handed
+    LPARAM posted;        // the code posted to an open selection window
+    int code = HC_ACTION; // the hook code
 };
 
-class HookProcedures : public ::testing::Test {
-  protected:
-    // With no later hook, passing an event on returns 0; anything else swallows it.
-    static LRESULT Call(bool keyboard, const Case& c) {
+// Each case with the selection window open, standing in for which is a probe
+// whose queue collects the posts, and with none open. With no later hook,
+// passing an event on returns 0; anything else swallows it.
+TEST(HookProcedures, EventsHandOnOnlyTheHotkeyAndPostEveryRelease) {
+    const Case cases[] = {
+        {"hotkey down", VK_F12, WM_KEYDOWN, VK_F12, PRESSED, NOTHING},
+        {"hotkey up", VK_F12, WM_KEYUP, VK_F12, RELEASED, VK_F12},
+        {"hotkey down with Alt held", VK_F12, WM_SYSKEYDOWN, VK_F12, PRESSED, NOTHING},
+        {"hotkey up with Alt held", VK_F12, WM_SYSKEYUP, VK_F12, RELEASED, VK_F12},
+        {"other key down", VK_F12, WM_KEYDOWN, VK_F11, NONE, NOTHING},
+        {"other key up", VK_F12, WM_KEYUP, 'A', NONE, 'A'},
+        {"Alt up", VK_F12, WM_SYSKEYUP, VK_MENU, NONE, VK_MENU},
+        {"changed hotkey down", VK_F9, WM_KEYDOWN, VK_F9, PRESSED, NOTHING},
+        {"old hotkey after a change", VK_F9, WM_KEYUP, VK_F12, NONE, VK_F12},
+        {"unknown keyboard message", VK_F12, WM_CHAR, VK_F12, NONE, NOTHING},
+        {"middle button's key is not the middle button", HOTKEY_MIDDLE_BUTTON, WM_KEYDOWN,
+         VK_MBUTTON, NONE, NOTHING},
+        {"X1's key is not X button 1", 301, WM_KEYUP, VK_XBUTTON1, NONE, VK_XBUTTON1},
+        {"Insert shares only the low byte of X button 1's code", 301, WM_KEYDOWN, VK_INSERT, NONE,
+         NOTHING},
+        {"key not an action", VK_F12, WM_KEYUP, VK_F12, NONE, NOTHING, HC_NOREMOVE},
+        {"key negative code", VK_F12, WM_KEYDOWN, VK_F12, NONE, NOTHING, -1},
+        {"middle down", HOTKEY_MIDDLE_BUTTON, WM_MBUTTONDOWN, 0, PRESSED, NOTHING},
+        {"middle up", HOTKEY_MIDDLE_BUTTON, WM_MBUTTONUP, 0, RELEASED, 500},
+        {"X2 down", 302, WM_XBUTTONDOWN, XBUTTON2, PRESSED, NOTHING},
+        {"X2 up", 302, WM_XBUTTONUP, XBUTTON2, RELEASED, 302},
+        {"X1 while X2 is the hotkey", 302, WM_XBUTTONUP, XBUTTON1, NONE, 301},
+        {"X1 down", 301, WM_XBUTTONDOWN, XBUTTON1, PRESSED, NOTHING},
+        {"middle while an X button is the hotkey", 301, WM_MBUTTONUP, 0, NONE, 500},
+        {"X3 while the middle is the hotkey", HOTKEY_MIDDLE_BUTTON, WM_XBUTTONDOWN, 3, NONE,
+         NOTHING},
+        // Codes are summed in 16 bits: 300 + 0xFFFF is 299, and X button 0 is
+        // 300, both keyboard codes; X button 200 is the middle button's code.
+        {"X button 0xFFFF down", 299, WM_XBUTTONDOWN, 0xFFFF, PRESSED, NOTHING},
+        {"X button 0xFFFF up", 299, WM_XBUTTONUP, 0xFFFF, RELEASED, 299},
+        {"X button 0 up", 300, WM_XBUTTONUP, 0, RELEASED, 300},
+        {"X button 200 up", HOTKEY_MIDDLE_BUTTON, WM_XBUTTONUP, 200, RELEASED, 500},
+        {"middle button is not the middle button's key", VK_MBUTTON, WM_MBUTTONDOWN, 0, NONE,
+         NOTHING},
+        // Never the hotkey, whatever it is, even codes they might be mistaken for.
+        {"left down", HOTKEY_MIDDLE_BUTTON, WM_LBUTTONDOWN, XBUTTON1, NONE, NOTHING},
+        {"left up", VK_LBUTTON, WM_LBUTTONUP, XBUTTON1, NONE, NOTHING},
+        {"left double click", VK_LBUTTON, WM_LBUTTONDBLCLK, 0, NONE, NOTHING},
+        {"right down", VK_RBUTTON, WM_RBUTTONDOWN, XBUTTON1, NONE, NOTHING},
+        {"right up", HOTKEY_MIDDLE_BUTTON, WM_RBUTTONUP, XBUTTON1, NONE, NOTHING},
+        {"wheel", 301, WM_MOUSEWHEEL, XBUTTON1, NONE, NOTHING},
+        {"horizontal wheel", 301, WM_MOUSEHWHEEL, XBUTTON1, NONE, NOTHING},
+        {"move", 301, WM_MOUSEMOVE, XBUTTON1, NONE, NOTHING},
+        {"button not an action", HOTKEY_MIDDLE_BUTTON, WM_MBUTTONUP, 0, NONE, NOTHING, HC_NOREMOVE},
+        {"button negative code", HOTKEY_MIDDLE_BUTTON, WM_MBUTTONDOWN, 0, NONE, NOTHING, -1},
+    };
+    test_support::MessageProbe selection;
+    for (const Case& c : cases) {
         KBDLLHOOKSTRUCT key = {};
         key.vkCode = c.key;
         key.scanCode = MapVirtualKeyW(c.key, MAPVK_VK_TO_VSC);
@@ -39,18 +88,15 @@ class HookProcedures : public ::testing::Test {
         MSLLHOOKSTRUCT mouse = {};
         mouse.mouseData = c.key << 16;
         mouse.flags = LLMHF_INJECTED;
-        return keyboard ? KeyboardHookProc(c.code, c.message, reinterpret_cast<LPARAM>(&key))
-                        : MouseHookProc(c.code, c.message, reinterpret_cast<LPARAM>(&mouse));
-    }
-
-    // Each case with the selection window open, standing in for which is a
-    // probe whose queue collects the posts, and with none open.
-    void Check(bool keyboard, const Case& c) {
         for (bool open : {true, false}) {
             g_hotkeyDlg = open ? selection.Window() : nullptr;
             g_hotkey = c.hotkey;
             g_pendingEvent.store(NONE);
-            EXPECT_EQ(Call(keyboard, c), 0) << c.what << ": not passed on";
+            EXPECT_EQ(c.message < WM_MOUSEFIRST
+                          ? KeyboardHookProc(c.code, c.message, reinterpret_cast<LPARAM>(&key))
+                          : MouseHookProc(c.code, c.message, reinterpret_cast<LPARAM>(&mouse)),
+                      0)
+                << c.what << ": not passed on";
             EXPECT_EQ(g_pendingEvent.load(), c.pending) << c.what;
             const std::vector<LPARAM> expected = {c.posted};
             EXPECT_EQ(selection.TakePosted(WM_INPUT_RELEASED),
@@ -61,71 +107,8 @@ class HookProcedures : public ::testing::Test {
                 PeekMessageW(&stray, nullptr, WM_INPUT_RELEASED, WM_INPUT_RELEASED, PM_REMOVE))
                 << c.what;
         }
-        g_hotkeyDlg = nullptr;
     }
-
-    test_support::MessageProbe selection;
-};
-
-TEST_F(HookProcedures, KeyboardEventsHandOnOnlyTheHotkeyAndPostEveryRelease) {
-    const Case cases[] = {
-        {"hotkey down", VK_F12, WM_KEYDOWN, VK_F12, PRESSED, NOTHING, HC_ACTION},
-        {"hotkey up", VK_F12, WM_KEYUP, VK_F12, RELEASED, VK_F12, HC_ACTION},
-        {"hotkey down with Alt held", VK_F12, WM_SYSKEYDOWN, VK_F12, PRESSED, NOTHING, HC_ACTION},
-        {"hotkey up with Alt held", VK_F12, WM_SYSKEYUP, VK_F12, RELEASED, VK_F12, HC_ACTION},
-        {"other key down", VK_F12, WM_KEYDOWN, VK_F11, NONE, NOTHING, HC_ACTION},
-        {"other key up", VK_F12, WM_KEYUP, 'A', NONE, 'A', HC_ACTION},
-        {"Alt up", VK_F12, WM_SYSKEYUP, VK_MENU, NONE, VK_MENU, HC_ACTION},
-        {"changed hotkey down", VK_F9, WM_KEYDOWN, VK_F9, PRESSED, NOTHING, HC_ACTION},
-        {"old hotkey after a change", VK_F9, WM_KEYUP, VK_F12, NONE, VK_F12, HC_ACTION},
-        {"unknown keyboard message", VK_F12, WM_CHAR, VK_F12, NONE, NOTHING, HC_ACTION},
-        {"middle button's key is not the middle button", HOTKEY_MIDDLE_BUTTON, WM_KEYDOWN,
-         VK_MBUTTON, NONE, NOTHING, HC_ACTION},
-        {"X1's key is not X button 1", 301, WM_KEYUP, VK_XBUTTON1, NONE, VK_XBUTTON1, HC_ACTION},
-        {"Insert shares only the low byte of X button 1's code", 301, WM_KEYDOWN, VK_INSERT, NONE,
-         NOTHING, HC_ACTION},
-        {"not an action", VK_F12, WM_KEYUP, VK_F12, NONE, NOTHING, HC_NOREMOVE},
-        {"negative code", VK_F12, WM_KEYDOWN, VK_F12, NONE, NOTHING, -1},
-    };
-    for (const Case& c : cases) {
-        Check(true, c);
-    }
-}
-
-TEST_F(HookProcedures, MouseEventsHandOnOnlyTheHotkeyButtonAndPostEveryRelease) {
-    const Case cases[] = {
-        {"middle down", HOTKEY_MIDDLE_BUTTON, WM_MBUTTONDOWN, 0, PRESSED, NOTHING, HC_ACTION},
-        {"middle up", HOTKEY_MIDDLE_BUTTON, WM_MBUTTONUP, 0, RELEASED, 500, HC_ACTION},
-        {"X2 down", 302, WM_XBUTTONDOWN, XBUTTON2, PRESSED, NOTHING, HC_ACTION},
-        {"X2 up", 302, WM_XBUTTONUP, XBUTTON2, RELEASED, 302, HC_ACTION},
-        {"X1 while X2 is the hotkey", 302, WM_XBUTTONUP, XBUTTON1, NONE, 301, HC_ACTION},
-        {"X1 down", 301, WM_XBUTTONDOWN, XBUTTON1, PRESSED, NOTHING, HC_ACTION},
-        {"middle while an X button is the hotkey", 301, WM_MBUTTONUP, 0, NONE, 500, HC_ACTION},
-        {"X3 while the middle is the hotkey", HOTKEY_MIDDLE_BUTTON, WM_XBUTTONDOWN, 3, NONE,
-         NOTHING, HC_ACTION},
-        // Codes are summed in 16 bits: 300 + 0xFFFF is 299, and X button 0 is
-        // 300, both keyboard codes; X button 200 is the middle button's code.
-        {"X button 0xFFFF down", 299, WM_XBUTTONDOWN, 0xFFFF, PRESSED, NOTHING, HC_ACTION},
-        {"X button 0xFFFF up", 299, WM_XBUTTONUP, 0xFFFF, RELEASED, 299, HC_ACTION},
-        {"X button 0 up", 300, WM_XBUTTONUP, 0, RELEASED, 300, HC_ACTION},
-        {"X button 200 up", HOTKEY_MIDDLE_BUTTON, WM_XBUTTONUP, 200, RELEASED, 500, HC_ACTION},
-        {"middle button is not the middle button's key", VK_MBUTTON, WM_MBUTTONDOWN, 0, NONE,
-         NOTHING, HC_ACTION},
-        // Never the hotkey, whatever it is, even codes they might be mistaken for.
-        {"left down", HOTKEY_MIDDLE_BUTTON, WM_LBUTTONDOWN, XBUTTON1, NONE, NOTHING, HC_ACTION},
-        {"left up", VK_LBUTTON, WM_LBUTTONUP, XBUTTON1, NONE, NOTHING, HC_ACTION},
-        {"left double click", VK_LBUTTON, WM_LBUTTONDBLCLK, 0, NONE, NOTHING, HC_ACTION},
-        {"right down", VK_RBUTTON, WM_RBUTTONDOWN, XBUTTON1, NONE, NOTHING, HC_ACTION},
-        {"right up", HOTKEY_MIDDLE_BUTTON, WM_RBUTTONUP, XBUTTON1, NONE, NOTHING, HC_ACTION},
-        {"wheel", 301, WM_MOUSEWHEEL, XBUTTON1, NONE, NOTHING, HC_ACTION},
-        {"horizontal wheel", 301, WM_MOUSEHWHEEL, XBUTTON1, NONE, NOTHING, HC_ACTION},
-        {"move", 301, WM_MOUSEMOVE, XBUTTON1, NONE, NOTHING, HC_ACTION},
-        {"not an action", HOTKEY_MIDDLE_BUTTON, WM_MBUTTONUP, 0, NONE, NOTHING, HC_NOREMOVE},
-        {"negative code", HOTKEY_MIDDLE_BUTTON, WM_MBUTTONDOWN, 0, NONE, NOTHING, -1},
-    };
-    for (const Case& c : cases) {
-        Check(false, c);
-    }
+    g_hotkeyDlg = nullptr;
 }
 
 TEST(SharedState, FreshStartHasF12AndSilence) {

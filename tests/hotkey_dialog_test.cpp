@@ -24,9 +24,7 @@ class HotkeyDialog : public ::testing::Test {
         Open();
     }
     void TearDown() override {
-        if (IsWindow(dialog)) {
-            DestroyWindow(dialog);
-        }
+        DestroyWindow(dialog); // fails harmlessly when already gone
         g_hotkeyDlg = nullptr;
         g_mainDlg.store(nullptr);
     }
@@ -44,9 +42,6 @@ class HotkeyDialog : public ::testing::Test {
     }
     void Press(int id) {
         SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
-    }
-    size_t AppliedNotifications() const {
-        return mainProbe.Received().size();
     }
 
     // Counts what the selection window sends to the main window.
@@ -124,13 +119,20 @@ TEST_F(HotkeyDialog, PromptNamesEachReleasedInputAndSkipsNamelessKeys) {
     EXPECT_EQ(g_hotkey, static_cast<uint32_t>(VK_F12)) << "nothing applied yet";
 }
 
-TEST_F(HotkeyDialog, ApplyMakesThePendingChoiceTheHotkey) {
+TEST_F(HotkeyDialog, OnlyApplyClosesAndItMakesThePendingChoiceTheHotkey) {
+    ShowWindow(dialog, SW_SHOWNA); // EndDialog would hide it
+    Press(IDOK);
+    Press(IDCANCEL);
+    EXPECT_EQ(g_hotkeyDlg, dialog) << "Enter and Escape leave the window open";
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    EXPECT_EQ(g_hotkey, static_cast<uint32_t>(VK_F12));
+
     g_pendingEvent.store(PENDING_NONE);
     Release(VK_F9);
     Press(IDC_APPLY);
     EXPECT_EQ(g_hotkey, static_cast<uint32_t>(VK_F9));
     EXPECT_EQ(g_hotkeyDlg, nullptr);
-    EXPECT_EQ(AppliedNotifications(), 1u);
+    EXPECT_EQ(mainProbe.Received().size(), 1u);
     // The old key may be held: its release would no longer match, so the
     // relay is told it was let go.
     EXPECT_EQ(g_pendingEvent.exchange(PENDING_NONE), PENDING_RELEASED);
@@ -139,37 +141,22 @@ TEST_F(HotkeyDialog, ApplyMakesThePendingChoiceTheHotkey) {
     Release(VK_F9);
     Press(IDC_APPLY);
     EXPECT_EQ(g_pendingEvent.load(), PENDING_NONE) << "the same hotkey again ends nothing";
-}
 
-TEST_F(HotkeyDialog, EnterAndEscapeCommandsLeaveTheWindowOpen) {
-    ShowWindow(dialog, SW_SHOWNA); // EndDialog would hide it
-    Press(IDOK);
-    Press(IDCANCEL);
-    EXPECT_EQ(g_hotkeyDlg, dialog);
-    EXPECT_TRUE(IsWindowVisible(dialog));
-    EXPECT_EQ(g_hotkey, static_cast<uint32_t>(VK_F12));
-}
-
-TEST_F(HotkeyDialog, ApplyWithoutANewChoiceTakesThePendingOne) {
-    g_hotkey = VK_F9; // F12 was chosen and cancelled while F9 was active
+    g_hotkey = VK_F12; // F9 was chosen and cancelled while F12 was active
+    Open();
     Press(IDC_APPLY);
-    EXPECT_EQ(g_hotkey, static_cast<uint32_t>(VK_F12));
+    EXPECT_EQ(g_hotkey, static_cast<uint32_t>(VK_F9)) << "Apply with no new choice";
 }
 
 TEST(BoundedText, LongTextIsCutAndTerminatedWithoutTouchingPastTheEnd) {
     struct {
         wchar_t text[8];
         wchar_t guard[4];
-    } buffer;
-    for (wchar_t& c : buffer.guard) {
-        c = L'#';
-    }
+    } buffer = {{}, {L'#', L'#', L'#', L'#'}};
     const std::wstring tooLong(500, L'x');
     FormatText(buffer.text, L"%ls", tooLong.c_str());
     EXPECT_LT(wcsnlen(buffer.text, 8), 8u);
-    for (wchar_t c : buffer.guard) {
-        EXPECT_EQ(c, L'#') << "wrote past the end";
-    }
+    EXPECT_EQ(std::wstring(buffer.guard, 4), L"####") << "wrote past the end";
     FormatText(buffer.text, L"%ls %d", L"ab", 42);
     EXPECT_STREQ(buffer.text, L"ab 42");
 }

@@ -51,7 +51,8 @@ struct Reader {
     }
 };
 
-// An extended dialog template: its frame, then its controls in order.
+// An extended dialog template with a font: its frame, then its controls in
+// order. One without DS_SETFONT reads as garbage and so differs all the same.
 std::wstring DescribeDialog(const BYTE* data) {
     Reader r{data};
     if (r.Get<DWORD>() != 0xFFFF0001) { // version 1 of the extended template
@@ -64,19 +65,14 @@ std::wstring DescribeDialog(const BYTE* data) {
     r.Name(); // menu
     r.Name(); // window class
     const std::wstring caption = r.Name();
-    WORD points = 0, weight = 0;
-    if (style & DS_SETFONT) {
-        points = r.Get<WORD>();
-        weight = r.Get<WORD>();
-        r.Get<WORD>(); // italic, character set
-    }
-    const std::wstring font = style & DS_SETFONT ? r.Name() : L"";
+    const auto points = r.Get<WORD>(), weight = r.Get<WORD>();
+    r.Get<WORD>(); // italic, character set
+    const std::wstring font = r.Name();
     std::wstring description = Line(
         style, box, Text(L"ex %lX %ls %u pt %u", exStyle, font.c_str(), points, weight), caption);
     for (WORD i = 0; i < controls; ++i) {
         r.at = data + ((r.at - data + 3) & ~3);
-        r.Get<DWORD>(); // help id
-        r.Get<DWORD>(); // extended style
+        r.at += 8; // help id, extended style
         const auto controlStyle = r.Get<DWORD>();
         const auto controlBox = r.Get<Box>();
         const auto id = r.Get<int>();

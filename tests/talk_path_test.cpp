@@ -45,6 +45,7 @@ class TalkPath : public ::testing::Test {
     MessageProbe probe{{WM_TALK_STARTED, WM_TALK_STOPPED}};
 };
 
+// From the switch, the relay and real F12 through the hooks until they come out.
 TEST_F(TalkPath, EachChangeSendsOneCommandAndAHandledOneSettlesTheStopOwed) {
     StandIn target;
     ASSERT_TRUE(target.Start());
@@ -60,10 +61,37 @@ TEST_F(TalkPath, EachChangeSendsOneCommandAndAHandledOneSettlesTheStopOwed) {
     EXPECT_FALSE(g_stopOwed.load()) << "a handled stop";
     EXPECT_FALSE(g_talking.load());
     EXPECT_FALSE(SetTalking(false));
-
-    EXPECT_EQ(target.Payloads(), (Payloads{"2|1", "2|0"}));
     // Sent from this thread, the notifications were handled before SetTalking returned.
     EXPECT_EQ(probe.Received(), (std::vector<UINT>{WM_TALK_STARTED, WM_TALK_STOPPED}));
+
+    EXPECT_FALSE(RelayPendingEvent()) << "nothing pending";
+    g_pendingEvent.store(PENDING_PRESSED);
+    EXPECT_TRUE(RelayPendingEvent());
+    EXPECT_EQ(g_pendingEvent.load(), PENDING_NONE) << "the event is consumed";
+    g_pendingEvent.store(PENDING_RELEASED);
+    EXPECT_TRUE(RelayPendingEvent());
+    g_pendingEvent.store(7); // not an event: taken and dropped
+    EXPECT_TRUE(RelayPendingEvent());
+    EXPECT_EQ(g_pendingEvent.load(), PENDING_NONE);
+    EXPECT_EQ(target.Payloads(), (Payloads{"2|1", "2|0", "2|1", "2|0"}));
+
+    const size_t notified = probe.Received().size();
+    g_hotkey = VK_F12;
+    InstallInputHooks();
+    ASSERT_NE(g_keyboardHook, nullptr);
+    ASSERT_NE(g_mouseHook, nullptr);
+
+    // SendInput from another thread: this one must stay free to run the hooks.
+    auto hold = [](bool down) {
+        ASSERT_TRUE(RunWhilePumping(5000, [down] { SendKey(VK_F12, down); }));
+    };
+    EXPECT_EQ(TalkCycle(target, hold), (Payloads{"2|1", "2|0"}));
+    // The relay waits on this thread for the window to be told; the stop below does not pump.
+    EXPECT_TRUE(WaitUntil([&] { return probe.Received().size() == notified + 2; }, 3000));
+
+    EXPECT_TRUE(RemoveInputHooks()) << "the relay did not stop";
+    EXPECT_EQ(g_keyboardHook, nullptr);
+    EXPECT_EQ(g_mouseHook, nullptr);
 }
 
 // Only the window with both the class and the title is the voice changer.
@@ -117,8 +145,23 @@ TEST_F(TalkPath, SlowVoiceChangerIsWaitedForAndGetsOneStartFromTwoAtOnce) {
 
 // A command the target never handled may or may not arrive: a start counts as
 // talking, so that the release sends a stop; a stop shows OFF but stays owed.
-TEST_F(TalkPath, UnansweredStartCountsAsTalkingAndUnansweredStopStaysOwed) {
+// One the target died on did not arrive.
+TEST_F(TalkPath, UnansweredStartCountsAsTalkingUnansweredStopStaysOwedDeadTargetGotNothing) {
     StandIn target(L"--hang-from 1");
+    ASSERT_TRUE(target.Start());
+    // Every wait of the stopper is bounded, so joining it is safe.
+    std::thread stopper([&] {
+        WaitUntil([&] { return !target.Commands().empty(); }, 5000);
+        target.Stop();
+    });
+    const Timed start = TimedSetTalking(true);
+    stopper.join();
+    ASSERT_EQ(target.Payloads(), (Payloads{"2|1"})) << "the start never reached the handler";
+    ASSERT_TRUE(start.returned) << "SetTalking hung";
+    EXPECT_FALSE(start.sent);
+    EXPECT_FALSE(g_talking.load());
+    EXPECT_TRUE(probe.Received().empty());
+
     ASSERT_TRUE(target.Start());
 
     for (bool on : {true, false}) {
@@ -135,24 +178,6 @@ TEST_F(TalkPath, UnansweredStartCountsAsTalkingAndUnansweredStopStaysOwed) {
     EXPECT_TRUE(g_stopOwed.load());
     EXPECT_EQ(probe.Received(), (std::vector<UINT>{WM_TALK_STARTED, WM_TALK_STOPPED}));
     EXPECT_EQ(target.Payloads(), (Payloads{"2|1"})) << "only the first reached the handler";
-}
-
-TEST_F(TalkPath, TargetThatDiesDuringTheSendCountsAsNothingSent) {
-    StandIn target(L"--hang-from 1");
-    ASSERT_TRUE(target.Start());
-
-    // Every wait of the stopper is bounded, so joining it is safe.
-    std::thread stopper([&] {
-        WaitUntil([&] { return !target.Commands().empty(); }, 5000);
-        target.Stop();
-    });
-    const Timed start = TimedSetTalking(true);
-    stopper.join();
-    ASSERT_EQ(target.Payloads(), (Payloads{"2|1"})) << "the start never reached the handler";
-    ASSERT_TRUE(start.returned) << "SetTalking hung";
-    EXPECT_FALSE(start.sent);
-    EXPECT_FALSE(g_talking.load());
-    EXPECT_TRUE(probe.Received().empty());
 }
 
 // The voice changer appears while a start is on its way and the presence
@@ -172,44 +197,6 @@ TEST_F(TalkPath, StartOvertakenByTheSilencingOfAnAppearingVoiceChangerLeavesASto
     EXPECT_EQ(target->Payloads(), (Payloads{"2|1", "2|0"}));
     EXPECT_FALSE(g_talking.load());
     EXPECT_TRUE(g_stopOwed.load());
-}
-
-TEST_F(TalkPath, RelayTurnsEachStoredEventIntoOneCommand) {
-    StandIn target;
-    ASSERT_TRUE(target.Start());
-
-    EXPECT_FALSE(RelayPendingEvent()) << "nothing pending";
-    g_pendingEvent.store(PENDING_PRESSED);
-    EXPECT_TRUE(RelayPendingEvent());
-    EXPECT_EQ(g_pendingEvent.load(), PENDING_NONE) << "the event is consumed";
-    g_pendingEvent.store(PENDING_RELEASED);
-    EXPECT_TRUE(RelayPendingEvent());
-    g_pendingEvent.store(7); // not an event: taken and dropped
-    EXPECT_TRUE(RelayPendingEvent());
-    EXPECT_EQ(g_pendingEvent.load(), PENDING_NONE);
-
-    EXPECT_EQ(target.Payloads(), (Payloads{"2|1", "2|0"}));
-}
-
-TEST_F(TalkPath, RealF12ReachesTheVoiceChangerUntilTheHooksComeOut) {
-    StandIn target;
-    ASSERT_TRUE(target.Start());
-    g_hotkey = VK_F12;
-    InstallInputHooks();
-    ASSERT_NE(g_keyboardHook, nullptr);
-    ASSERT_NE(g_mouseHook, nullptr);
-
-    // SendInput from another thread: this one must stay free to run the hooks.
-    auto hold = [](bool down) {
-        ASSERT_TRUE(RunWhilePumping(5000, [down] { SendKey(VK_F12, down); }));
-    };
-    EXPECT_EQ(TalkCycle(target, hold), (Payloads{"2|1", "2|0"}));
-    // The relay waits on this thread for the window to be told; the stop below does not pump.
-    EXPECT_TRUE(WaitUntil([&] { return probe.Received().size() == 2; }, 3000));
-
-    EXPECT_TRUE(RemoveInputHooks()) << "the relay did not stop";
-    EXPECT_EQ(g_keyboardHook, nullptr);
-    EXPECT_EQ(g_mouseHook, nullptr);
 }
 
 } // namespace
