@@ -14,10 +14,6 @@ constexpr int32_t PRESSED = PENDING_PRESSED;
 constexpr int32_t RELEASED = PENDING_RELEASED;
 constexpr LPARAM NOTHING = -1; // no release posted
 
-// Read before any test runs; the test below changes them.
-const uint32_t FRESH_HOTKEY = g_hotkey;
-const int32_t FRESH_PENDING_EVENT = g_pendingEvent.load();
-
 struct Case {
     const char* what;
     uint32_t hotkey;
@@ -109,16 +105,6 @@ TEST(HookProcedures, EventsHandOnOnlyTheHotkeyAndPostEveryRelease) {
         }
     }
     g_hotkeyDlg = nullptr;
-}
-
-TEST(SharedState, FreshStartHasF12AndSilence) {
-    EXPECT_EQ(FRESH_HOTKEY, static_cast<uint32_t>(VK_F12));
-    EXPECT_EQ(g_pendingHotkey, static_cast<uint32_t>(VK_F12));
-    EXPECT_STREQ(g_hotkeyName, L"F12");
-    EXPECT_FALSE(g_talking.load());
-    EXPECT_EQ(FRESH_PENDING_EVENT, NONE);
-    EXPECT_EQ(g_indicatorOn, 0);
-    EXPECT_TRUE(g_warningBlink);
 }
 
 } // namespace
