@@ -36,7 +36,9 @@ vorrel_start_session() {
     local want_own_display=${1:-own}
     export WINEPREFIX=$VORREL_BUILD/wineprefix
     export WINEDEBUG=-all
-    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+    # Without winedbg a crash ends the process at once; with it, Wine's crash
+    # dialog would wait for someone until ctest's timeout.
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
     trap vorrel_stop_session EXIT
     trap 'exit 130' INT TERM
 
