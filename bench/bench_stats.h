@@ -14,22 +14,15 @@ struct Stats {
 
 // Nearest-rank percentiles.
 inline Stats Summarise(std::vector<double> samples) {
-    Stats s;
-    s.count = samples.size();
     if (samples.empty()) {
-        return s;
+        return {};
     }
     std::sort(samples.begin(), samples.end());
     auto rank = [&](double p) {
-        size_t index = static_cast<size_t>(p * static_cast<double>(samples.size()) + 0.999999);
-        index = index == 0 ? 0 : index - 1;
-        return samples[std::min(index, samples.size() - 1)];
+        const auto index = static_cast<size_t>(p * static_cast<double>(samples.size()) + 0.999999);
+        return samples[std::min(std::max<size_t>(index, 1), samples.size()) - 1];
     };
-    s.p50 = rank(0.50);
-    s.p90 = rank(0.90);
-    s.p99 = rank(0.99);
-    s.max = samples.back();
-    return s;
+    return {samples.size(), rank(0.50), rank(0.90), rank(0.99), samples.back()};
 }
 
 // printf into the end of a string.

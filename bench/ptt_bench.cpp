@@ -10,6 +10,7 @@
 #include "process_footprint.h"
 #include "vorrel_app.h"
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
@@ -27,9 +28,7 @@ constexpr double QUICK_MAX_IDLE_PERCENT = 5;
 std::mt19937 g_random(20261207);
 int g_missing = 0;
 
-struct Latencies {
-    std::vector<double> press, release;
-};
+using Latencies = std::array<std::vector<double>, 2>; // press, release
 
 // Presses and releases F12 repeatedly and times each edge from SendInput to
 // the stand-in's receipt of the command, both read from the same clock.
@@ -47,8 +46,7 @@ Latencies MeasureLatency(StandIn& target, int presses) {
                 ++g_missing;
                 continue;
             }
-            (edge == 0 ? result.press : result.release)
-                .push_back(QpcMs(sent, target.Commands()[before].qpc));
+            result[edge].push_back(QpcMs(sent, target.Commands()[before].qpc));
         }
     }
     return result;
@@ -129,7 +127,7 @@ int main(int argc, char** argv) {
         exitCode = app.Close();
     }
     std::printf("start-up measured over %zu runs, program latency over %zu presses\n",
-                toWindow.size(), ours.press.size());
+                toWindow.size(), ours[0].size());
 
     // The floor, on the same machine in the same run.
     {
@@ -141,10 +139,10 @@ int main(int argc, char** argv) {
             floor = MeasureLatency(target, presses);
         }
     }
-    std::printf("floor latency: %zu presses\n", floor.press.size());
+    std::printf("floor latency: %zu presses\n", floor[0].size());
 
-    const Stats ourPress = Summarise(ours.press), ourRelease = Summarise(ours.release);
-    const Stats floorPress = Summarise(floor.press);
+    const Stats ourPress = Summarise(ours[0]), ourRelease = Summarise(ours[1]);
+    const Stats floorPress = Summarise(floor[0]);
     const Stats window = Summarise(toWindow), firstCheck = Summarise(toFirstCheck);
     std::string md = "### Times (ms)\n\n| From | n | p50 | p90 | p99 | max |\n"
                      "|---|---:|---:|---:|---:|---:|\n";
@@ -152,7 +150,7 @@ int main(int argc, char** argv) {
         AddRows(md, {{"program, press to \"2|1\"", "program_press", ourPress},
                      {"program, release to \"2|0\"", "program_release", ourRelease},
                      {"floor, press to \"2|1\"", "floor_press", floorPress},
-                     {"floor, release to \"2|0\"", "floor_release", Summarise(floor.release)}});
+                     {"floor, release to \"2|0\"", "floor_release", Summarise(floor[1])}});
     const std::string startup =
         AddRows(md, {{"process start to window visible", "to_window", window},
                      {"process start to first presence check (\"2|0\" received)", "to_first_check",

@@ -60,7 +60,7 @@ struct Soak {
         const Footprint f = MeasureFootprint(app.Process().Id(), linuxPid);
         std::printf("%-10s", when);
         for (const FootprintFigure& figure : FOOTPRINT_FIGURES) {
-            std::printf("  %s %lld", figure.key, f.*figure.value);
+            std::printf("; %s %lld", figure.name, f.*figure.value);
         }
         std::printf("\n");
         std::fflush(stdout);

@@ -140,11 +140,9 @@ void ParseArguments() {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     ParseArguments();
 
-    WNDCLASSW windowClass = {};
-    windowClass.lpfnWndProc = StandInWndProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-    windowClass.lpszClassName = g_class;
+    HCURSOR arrow = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+    const WNDCLASSW windowClass = {0,       StandInWndProc, 0,       0,       instance,
+                                   nullptr, arrow,          nullptr, nullptr, g_class};
     RegisterClassW(&windowClass);
 
     HWND window = CreateWindowExW(0, g_class, g_title, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 40,

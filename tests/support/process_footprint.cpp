@@ -80,15 +80,15 @@ long FindLinuxPid(const wchar_t* exeName) {
 }
 
 const FootprintFigure FOOTPRINT_FIGURES[9] = {
-    {"working set, KiB", "working_set_kb", &Footprint::workingSetKb, 1024},
-    {"private bytes, KiB", "private_kb", &Footprint::privateKb, 1024},
-    {"handles", "handles", &Footprint::handles, 0},
-    {"GDI objects", "gdi_objects", &Footprint::gdiObjects, 0},
-    {"USER objects", "user_objects", &Footprint::userObjects, 0},
-    {"threads (Windows)", "threads", &Footprint::threads, 0},
-    {"Linux RSS, KiB", "linux_rss_kb", &Footprint::linuxRssKb, 1024},
-    {"Linux threads", "linux_threads", &Footprint::linuxThreads, 0},
-    {"Linux open files", "linux_fds", &Footprint::linuxFds, 0},
+    {"working set, KiB", &Footprint::workingSetKb, 1024},
+    {"private bytes, KiB", &Footprint::privateKb, 1024},
+    {"handles", &Footprint::handles, 0},
+    {"GDI objects", &Footprint::gdiObjects, 0},
+    {"USER objects", &Footprint::userObjects, 0},
+    {"threads (Windows)", &Footprint::threads, 0},
+    {"Linux RSS, KiB", &Footprint::linuxRssKb, 1024},
+    {"Linux threads", &Footprint::linuxThreads, 0},
+    {"Linux open files", &Footprint::linuxFds, 0},
 };
 
 bool FootprintStayedFlat(const Footprint& start, const Footprint& end) {

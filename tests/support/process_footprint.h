@@ -21,8 +21,7 @@ struct Footprint {
 };
 
 struct FootprintFigure {
-    const char* name; // for people
-    const char* key;  // for JSON
+    const char* name;
     long long Footprint::*value;
     long long tolerance; // growth that is no leak (page-ins move memory)
 };

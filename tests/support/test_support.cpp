@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <thread>
 #include <utility>
@@ -17,6 +16,10 @@ void SendMouse(DWORD flags, DWORD mouseData, LONG dx, LONG dy) {
     input.type = INPUT_MOUSE;
     input.mi = {dx, dy, mouseData, flags, 0, 0};
     SendInput(1, &input, sizeof input);
+}
+
+HWND FindTargetWindow() {
+    return FindWindowW(L"PELORINVOICECHANGER", L"Pelorin Voice Changer");
 }
 
 } // namespace
@@ -104,12 +107,6 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
-POINT CentreOf(HWND window) {
-    RECT rect;
-    GetWindowRect(window, &rect);
-    return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
-}
-
 bool BringToFront(HWND window) {
     return WaitUntil(
         [&] {
@@ -159,10 +156,7 @@ ChildProcess::~ChildProcess() {
 bool ChildProcess::Start(const std::wstring& exePath, const std::wstring& arguments,
                          int showCommand) {
     Kill();
-    std::wstring commandLine = L"\"" + exePath + L"\"";
-    if (!arguments.empty()) {
-        commandLine += L" " + arguments;
-    }
+    std::wstring commandLine = L"\"" + exePath + L"\" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     if (showCommand >= 0) {
@@ -191,10 +185,6 @@ void ChildProcess::Kill() {
         CloseHandle(info_.hProcess);
     }
     info_ = {};
-}
-
-HWND FindTargetWindow() {
-    return FindWindowW(L"PELORINVOICECHANGER", L"Pelorin Voice Changer");
 }
 
 StandIn::StandIn(const std::wstring& extraArguments) : extraArguments_(extraArguments) {
@@ -226,16 +216,21 @@ std::vector<ReceivedCommand> StandIn::Commands() const {
     const std::string text = ReadWholeFile(logPath_);
     size_t start = 0;
     for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-        const std::string line = text.substr(start, end - start);
         ReceivedCommand command;
+        unsigned long long id = 0, wParam = 0;
+        unsigned long bytes = 0;
         char hex[130] = "";
-        if (std::sscanf(line.c_str(), "id=%llu bytes=%lu hex=%129s wparam=%llu qpc=%lld",
-                        &command.id, &command.bytes, hex, &command.wParam, &command.qpc) != 5) {
+        if (std::sscanf(text.c_str() + start, "id=%llu bytes=%lu hex=%129s wparam=%llu qpc=%lld",
+                        &id, &bytes, hex, &wParam, &command.qpc) != 5) {
             continue;
         }
-        for (size_t i = 0; hex[i] != '-' && hex[i] && hex[i + 1]; i += 2) {
-            const char pair[3] = {hex[i], hex[i + 1], 0};
-            command.data.push_back(static_cast<char>(std::strtoul(pair, nullptr, 16)));
+        unsigned byte = 0;
+        for (size_t i = 0; std::sscanf(hex + i, "%2x", &byte) == 1; i += 2) {
+            command.payload.push_back(static_cast<char>(byte));
+        }
+        if (id != 42 || bytes != 3 || command.payload.size() != 3 || wParam != 0) {
+            command.payload = "bad id=" + std::to_string(id) + " bytes=" + std::to_string(bytes) +
+                              " wparam=" + std::to_string(wParam);
         }
         commands.push_back(command);
     }
@@ -245,12 +240,7 @@ std::vector<ReceivedCommand> StandIn::Commands() const {
 Payloads StandIn::Payloads() const {
     test_support::Payloads payloads;
     for (const ReceivedCommand& command : Commands()) {
-        const bool talkCommand = command.id == 42 && command.bytes == 3 &&
-                                 command.data.size() == 3 && command.wParam == 0;
-        payloads.push_back(talkCommand ? command.data
-                                       : "bad id=" + std::to_string(command.id) +
-                                             " bytes=" + std::to_string(command.bytes) +
-                                             " wparam=" + std::to_string(command.wParam));
+        payloads.push_back(command.payload);
     }
     return payloads;
 }

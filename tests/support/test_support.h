@@ -38,9 +38,6 @@ std::string ReadWholeFile(const std::wstring& path);
 // process's, and busy).
 std::wstring WindowText(HWND window);
 
-// Screen coordinates of a window's centre.
-POINT CentreOf(HWND window);
-
 // Makes the window the foreground window; false when it does not become so.
 bool BringToFront(HWND window);
 
@@ -93,11 +90,11 @@ class ChildProcess {
 // Talk commands in the order received, e.g. {"2|0", "2|1"}.
 using Payloads = std::vector<std::string>;
 
+// A message the stand-in received: its talk command, or for any other message
+// (another id or byte count, or a sending window) "bad id=<id> bytes=<n>
+// wparam=<w>"; and when, on QpcNow's clock.
 struct ReceivedCommand {
-    unsigned long long id = 0;
-    unsigned long bytes = 0;
-    std::string data;              // the raw bytes
-    unsigned long long wParam = 0; // the sending window: always none
+    std::string payload;
     long long qpc = 0;
 };
 
@@ -111,9 +108,6 @@ class StandIn {
     bool Start();
     void Stop();
     std::vector<ReceivedCommand> Commands() const;
-    // The payloads received so far; a message that is not a talk command
-    // (another id or byte count, or a sending window) shows as
-    // "bad id=<id> bytes=<n> wparam=<w>".
     test_support::Payloads Payloads() const;
     bool WaitForCommandCount(size_t count, DWORD timeoutMs) const;
     // Waits until the last command received is the given one.
@@ -124,8 +118,6 @@ class StandIn {
     std::wstring extraArguments_;
     ChildProcess process_;
 };
-
-HWND FindTargetWindow();
 
 // Real input through SendInput.
 void SendKey(WORD virtualKey, bool down);

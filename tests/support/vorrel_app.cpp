@@ -19,6 +19,57 @@ HWND FindDialog(const wchar_t* caption, const std::function<bool(HWND)>& accept)
     return nullptr;
 }
 
+POINT CentreOf(HWND window) {
+    RECT rect;
+    GetWindowRect(window, &rect);
+    return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+// A left button press at a screen point, spaced beyond the double-click time
+// from the last one so that each is a plain press; with its release if asked.
+void PressLeftAt(POINT at, bool release) {
+    // A press within the double-click time of the last one would be a double
+    // click; under Wine even a press elsewhere right after one can go astray.
+    static ULONGLONG lastPress = 0;
+    const ULONGLONG since = GetTickCount64() - lastPress;
+    if (since <= GetDoubleClickTime()) {
+        PumpMessagesFor(static_cast<DWORD>(GetDoubleClickTime() - since) + 50);
+    }
+    MoveCursorTo(at.x, at.y);
+    SendMouseButton(MOUSEEVENTF_LEFTDOWN);
+    lastPress = GetTickCount64();
+    if (release) {
+        ReleaseLeft();
+    }
+}
+
+// The pixels of an area of a device context, copied into a 32-bit bitmap.
+ScreenPixels CopyPixels(HDC source, int left, int top, int width, int height) {
+    ScreenPixels image;
+    image.width = width;
+    image.height = height;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC memory = CreateCompatibleDC(source);
+    HBITMAP bitmap = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, source, left, top, SRCCOPY);
+    GdiFlush();
+    const auto* pixels = static_cast<const BYTE*>(bits);
+    for (int i = 0; pixels && i < width * height; ++i) {
+        image.pixels.push_back(RGB(pixels[4 * i + 2], pixels[4 * i + 1], pixels[4 * i]));
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    return image;
+}
+
 } // namespace
 
 bool VorrelApp::Start(const std::wstring& arguments, int showCommand) {
@@ -67,7 +118,7 @@ HWND VorrelApp::OpenChooser() const {
     }
     HWND chooser = nullptr;
     for (int attempt = 0; attempt < 2 && !chooser; ++attempt) {
-        ClickAt(CentreOf(Control(IDC_SET_HOTKEY)));
+        PressLeftAt(CentreOf(Control(IDC_SET_HOTKEY)), true);
         // Once the owner is disabled the chooser is on its way: never click
         // again then, as a second click would land on its Cancel button.
         WaitUntil(
@@ -95,7 +146,7 @@ std::string VorrelApp::ChooseHotkey(const std::function<void()>& choose, const s
     if (closeWith) {
         // A click before the chooser has come to the front is spent on that.
         WaitUntil([&] { return GetForegroundWindow() == chooser; }, 3000);
-        ClickAt(CentreOf(GetDlgItem(chooser, closeWith)));
+        PressLeftAt(CentreOf(GetDlgItem(chooser, closeWith)), true);
     } else {
         PostMessageW(chooser, WM_SYSCOMMAND, SC_CLOSE, 0); // Alt+F4 and the system menu
     }
@@ -120,17 +171,13 @@ bool VorrelApp::WaitForChecks(int count) const {
     return true;
 }
 
-POINT VorrelApp::PictureCentre() const {
-    return CentreOf(Control(IDC_IMAGE_ON));
-}
-
 void VorrelApp::HoldPicture(bool down) const {
-    if (!down) {
+    if (down) {
+        Focus();
+        PressLeftAt(CentreOf(Control(IDC_IMAGE_ON)), false);
+    } else {
         ReleaseLeft();
-        return;
     }
-    Focus();
-    PressLeftAt(PictureCentre());
 }
 
 bool VorrelApp::Focus() const {
@@ -156,55 +203,26 @@ bool RestartTarget(StandIn& target, const VorrelApp& app) {
 }
 
 ScreenPixels CaptureScreen(const RECT& area) {
-    ScreenPixels image;
-    image.width = area.right - area.left;
-    image.height = area.bottom - area.top;
     HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = image.width;
-    info.bmiHeader.biHeight = -image.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, image.width, image.height, screen, area.left, area.top, SRCCOPY);
-    GdiFlush();
-    const auto* pixels = static_cast<const BYTE*>(bits);
-    for (int i = 0; i < image.width * image.height; ++i) {
-        image.pixels.push_back(RGB(pixels[4 * i + 2], pixels[4 * i + 1], pixels[4 * i]));
-    }
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
+    const ScreenPixels image =
+        CopyPixels(screen, area.left, area.top, area.right - area.left, area.bottom - area.top);
     ReleaseDC(nullptr, screen);
     return image;
 }
 
 ScreenPixels LoadProgramBitmap(int resourceId) {
-    ScreenPixels image;
     HMODULE module =
         LoadLibraryExW(SiblingExecutable(L"vorrel.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    HRSRC found = module ? FindResourceW(module, MAKEINTRESOURCEW(resourceId), RT_BITMAP) : nullptr;
-    HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
-    const auto* header =
-        loaded ? static_cast<const BITMAPINFOHEADER*>(LockResource(loaded)) : nullptr;
-    if (header && header->biBitCount == 24) {
-        image.width = header->biWidth;
-        image.height = std::abs(header->biHeight);
-        const bool bottomUp = header->biHeight > 0;
-        const auto* bits = reinterpret_cast<const BYTE*>(header) + header->biSize;
-        const int stride = (image.width * 3 + 3) & ~3;
-        for (int y = 0; y < image.height; ++y) {
-            const BYTE* row =
-                bits + static_cast<size_t>(bottomUp ? image.height - 1 - y : y) * stride;
-            for (int x = 0; x < image.width; ++x) {
-                image.pixels.push_back(RGB(row[3 * x + 2], row[3 * x + 1], row[3 * x]));
-            }
-        }
-    }
+    auto* bitmap = static_cast<HBITMAP>(
+        LoadImageW(module, MAKEINTRESOURCEW(resourceId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    BITMAP size = {};
+    GetObjectW(bitmap, sizeof size, &size); // all zero when not loaded
+    HDC memory = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    const ScreenPixels image = CopyPixels(memory, 0, 0, size.bmWidth, size.bmHeight);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    DeleteObject(bitmap);
     FreeLibrary(module); // fails harmlessly on null
     return image;
 }
@@ -222,26 +240,8 @@ double ImageDistance(const ScreenPixels& a, const ScreenPixels& b) {
     return total / (3.0 * a.pixels.size());
 }
 
-void PressLeftAt(POINT at) {
-    // A press within the double-click time of the last one would be a double
-    // click; under Wine even a press elsewhere right after one can go astray.
-    static ULONGLONG lastPress = 0;
-    const ULONGLONG since = GetTickCount64() - lastPress;
-    if (since <= GetDoubleClickTime()) {
-        PumpMessagesFor(static_cast<DWORD>(GetDoubleClickTime() - since) + 50);
-    }
-    MoveCursorTo(at.x, at.y);
-    SendMouseButton(MOUSEEVENTF_LEFTDOWN);
-    lastPress = GetTickCount64();
-}
-
 void ReleaseLeft() {
     SendMouseButton(MOUSEEVENTF_LEFTUP);
-}
-
-void ClickAt(POINT at) {
-    PressLeftAt(at);
-    ReleaseLeft();
 }
 
 } // namespace test_support

@@ -38,8 +38,6 @@ class VorrelApp {
     // Waits until the warning has blinked `count` times: presence checks done
     // while the voice changer is absent.
     bool WaitForChecks(int count) const;
-    // Screen coordinates of the picture's centre.
-    POINT PictureCentre() const;
     // Holds the left button down on the picture, the window brought to the
     // front first so that the press is not spent on activating it; or lets go.
     void HoldPicture(bool down) const;
@@ -84,10 +82,7 @@ ScreenPixels LoadProgramBitmap(int resourceId);
 // Mean absolute difference per channel between two equal-sized images.
 double ImageDistance(const ScreenPixels& a, const ScreenPixels& b);
 
-// Left button press at a screen point, spaced beyond the double-click time
-// from the last one so that each is a plain press; its release; both.
-void PressLeftAt(POINT at);
+// Lets go of the left button.
 void ReleaseLeft();
-void ClickAt(POINT at);
 
 } // namespace test_support
