@@ -119,33 +119,21 @@ TEST_F(HotkeyDialog, PromptNamesEachReleasedInputAndSkipsNamelessKeys) {
     EXPECT_EQ(g_hotkey, static_cast<uint32_t>(VK_F12)) << "nothing applied yet";
 }
 
-TEST_F(HotkeyDialog, OnlyApplyClosesAndItMakesThePendingChoiceTheHotkey) {
+// What Apply makes of the choice, the end-to-end chooser test shows; here,
+// what it cannot see: Enter and Escape close nothing, and applying the active
+// hotkey again does not end a talk it holds.
+TEST_F(HotkeyDialog, OnlyApplyClosesAndTheActiveHotkeyAgainEndsNothing) {
     ShowWindow(dialog, SW_SHOWNA); // EndDialog would hide it
     Press(IDOK);
     Press(IDCANCEL);
     EXPECT_EQ(g_hotkeyDlg, dialog) << "Enter and Escape leave the window open";
     EXPECT_TRUE(IsWindowVisible(dialog));
-    EXPECT_EQ(g_hotkey, static_cast<uint32_t>(VK_F12));
 
     g_pendingEvent.store(PENDING_NONE);
-    Release(VK_F9);
+    Release(VK_F12);
     Press(IDC_APPLY);
-    EXPECT_EQ(g_hotkey, static_cast<uint32_t>(VK_F9));
     EXPECT_EQ(g_hotkeyDlg, nullptr);
-    EXPECT_EQ(mainProbe.Received().size(), 1u);
-    // The old key may be held: its release would no longer match, so the
-    // relay is told it was let go.
-    EXPECT_EQ(g_pendingEvent.exchange(PENDING_NONE), PENDING_RELEASED);
-
-    Open();
-    Release(VK_F9);
-    Press(IDC_APPLY);
-    EXPECT_EQ(g_pendingEvent.load(), PENDING_NONE) << "the same hotkey again ends nothing";
-
-    g_hotkey = VK_F12; // F9 was chosen and cancelled while F12 was active
-    Open();
-    Press(IDC_APPLY);
-    EXPECT_EQ(g_hotkey, static_cast<uint32_t>(VK_F9)) << "Apply with no new choice";
+    EXPECT_EQ(g_pendingEvent.load(), PENDING_NONE);
 }
 
 TEST(BoundedText, LongTextIsCutAndTerminatedWithoutTouchingPastTheEnd) {
