@@ -55,8 +55,7 @@ int main(int argc, char** argv) {
     std::string json = "{\"qpc_resolution_ns\": " + std::to_string(nsPerTick) + ", \"cases\": [";
     std::string md = "| Hook call | p50 ns | p99 ns | max ns |\n|---|---:|---:|---:|\n";
     double worstP99 = 0;
-    for (size_t c = 0; c < sizeof cases / sizeof cases[0]; ++c) {
-        const Case& k = cases[c];
+    for (const Case& k : cases) {
         g_hotkey = k.keyboard ? VK_F12 : 302;
         g_hotkeyDlg = k.selectionOpen ? selection : nullptr;
         KBDLLHOOKSTRUCT key = {};
@@ -85,7 +84,7 @@ int main(int argc, char** argv) {
         Append(json,
                "%s{\"case\": \"%s\", \"calls\": %d, \"p50_ns\": %.1f, \"p99_ns\": %.1f, "
                "\"max_ns\": %.1f}",
-               c ? ", " : "", k.name, calls, s.p50, s.p99, s.max);
+               json.back() == '[' ? "" : ", ", k.name, calls, s.p50, s.p99, s.max);
     }
     Append(json, "], \"worst_p99_ns\": %.1f}", worstP99);
     Append(md, "\nQPC resolution %.0f ns; %d calls per case.\n", nsPerTick, calls);

@@ -115,19 +115,19 @@ int main(int argc, char** argv) {
         PumpMessagesFor(1500); // let the last command's work settle
         const long linuxPid = FindLinuxPid(L"vorrel.exe");
         if (linuxPid > 0) {
-            const double cpu0 = LinuxCpuSeconds(linuxPid);
-            const long long switches0 = LinuxContextSwitches(linuxPid);
+            const Footprint before = MeasureFootprint(app.Process().Id(), linuxPid);
             const long long wall0 = QpcNow();
             PumpMessagesFor(idleSeconds * 1000);
             const double wallSeconds = QpcMs(wall0, QpcNow()) / 1000.0;
-            idlePercent = 100.0 * (LinuxCpuSeconds(linuxPid) - cpu0) / wallSeconds;
+            const Footprint after = MeasureFootprint(app.Process().Id(), linuxPid);
+            // Hundredths of a second of CPU per second are percent of a core.
+            idlePercent =
+                static_cast<double>(after.linuxCpuTicks - before.linuxCpuTicks) / wallSeconds;
             wakeupsPerSecond =
-                static_cast<double>(LinuxContextSwitches(linuxPid) - switches0) / wallSeconds;
+                static_cast<double>(after.linuxSwitches - before.linuxSwitches) / wallSeconds;
         }
         exitCode = app.Close();
     }
-    std::printf("start-up measured over %zu runs, program latency over %zu presses\n",
-                toWindow.size(), ours[0].size());
 
     // The floor, on the same machine in the same run.
     {
@@ -139,7 +139,6 @@ int main(int argc, char** argv) {
             floor = MeasureLatency(target, presses);
         }
     }
-    std::printf("floor latency: %zu presses\n", floor[0].size());
 
     const Stats ourPress = Summarise(ours[0]), ourRelease = Summarise(ours[1]);
     const Stats floorPress = Summarise(floor[0]);

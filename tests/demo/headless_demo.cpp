@@ -30,15 +30,13 @@ void Screenshot(HWND window, const wchar_t* name) {
     RECT frame;
     GetWindowRect(window, &frame);
     const ScreenPixels image = CaptureScreen(frame);
-    std::string file =
-        "P6\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n";
-    for (COLORREF c : image.pixels) {
-        file += {static_cast<char>(GetRValue(c)), static_cast<char>(GetGValue(c)),
-                 static_cast<char>(GetBValue(c))};
-    }
     FILE* out = _wfopen((g_outputFolder + L"\\" + name + L".ppm").c_str(), L"wb");
     if (out) {
-        std::fwrite(file.data(), 1, file.size(), out);
+        std::fprintf(out, "P6\n%d %d\n255\n", image.width, image.height);
+        for (COLORREF c : image.pixels) {
+            const BYTE rgb[] = {GetRValue(c), GetGValue(c), GetBValue(c)};
+            std::fwrite(rgb, 1, sizeof rgb, out);
+        }
         std::fclose(out);
     }
     std::printf("  shot  %ls\n", name);

@@ -140,9 +140,11 @@ void ParseArguments() {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     ParseArguments();
 
-    HCURSOR arrow = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-    const WNDCLASSW windowClass = {0,       StandInWndProc, 0,       0,       instance,
-                                   nullptr, arrow,          nullptr, nullptr, g_class};
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = StandInWndProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = g_class;
     RegisterClassW(&windowClass);
 
     HWND window = CreateWindowExW(0, g_class, g_title, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 40,

@@ -8,77 +8,67 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <sstream>
 
 namespace {
 
 using test_support::ReadWholeFile;
+namespace fs = std::filesystem;
 
 // Wine maps the Linux root to drive Z:, which is how /proc is reached here.
-std::wstring ProcPath(long pid, const wchar_t* leaf) {
+std::wstring ProcPath(long pid, const std::wstring& leaf) {
     return L"Z:\\proc\\" + std::to_wstring(pid) + L"\\" + leaf;
 }
 
-long long StatusField(const std::string& status, const char* name) {
+// No entries when the folder is gone: the process or thread has ended.
+fs::directory_iterator Entries(const std::wstring& folder) {
+    std::error_code ignored;
+    return fs::directory_iterator(folder, ignored);
+}
+
+long long StatusField(const std::wstring& path, const char* name) {
+    const std::string status = ReadWholeFile(path);
     const char* at = std::strstr(status.c_str(), name);
     return at ? std::atoll(at + std::strlen(name)) : -1;
 }
 
-// Field n (from 1) of /proc/<pid>/stat, counted after the parenthesised name.
-double StatField(long pid, int n) {
+// Field n (from 1) of /proc/<pid>/stat, counted after the parenthesised name,
+// which may hold spaces.
+long long StatField(long pid, int n) {
     const std::string stat = ReadWholeFile(ProcPath(pid, L"stat"));
-    const size_t close = stat.rfind(')');
-    if (close == std::string::npos) {
-        return -1;
+    std::istringstream fields(stat.substr(stat.rfind(')') + 1)); // all of it when empty
+    std::string skipped;
+    for (int field = 3; field < n; ++field) {
+        fields >> skipped;
     }
-    const char* p = stat.c_str() + close + 2; // field 3
-    for (int field = 3; field < n && p; ++field) {
-        p = std::strchr(p, ' ');
-        p = p ? p + 1 : nullptr;
-    }
-    return p ? std::atof(p) : -1;
-}
-
-template <typename Visit> void ForEachEntry(const std::wstring& folder, Visit visit) {
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    do {
-        if (entry.cFileName[0] != L'.') {
-            visit(entry.cFileName);
-        }
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
+    long long value = 0;
+    return fields >> value ? value : -1;
 }
 
 } // namespace
 
 long FindLinuxPid(const wchar_t* exeName) {
-    char narrow[MAX_PATH];
-    std::snprintf(narrow, sizeof narrow, "%ls", exeName);
-    const size_t nameLength = std::strlen(narrow);
+    char path[MAX_PATH];
+    std::snprintf(path, sizeof path, "%ls", test_support::SiblingExecutable(exeName).c_str());
     long found = 0;
-    double foundStart = -1;
-    ForEachEntry(L"Z:\\proc", [&](const wchar_t* name) {
-        const long pid = std::wcstol(name, nullptr, 10);
-        // Wine puts the Windows path of the program first: match its file name.
-        const std::string program = ReadWholeFile(ProcPath(pid, L"cmdline")).c_str();
-        const size_t at = program.size() > nameLength ? program.size() - nameLength : 0;
-        if (at == 0 || _stricmp(program.c_str() + at, narrow) != 0 ||
-            (program[at - 1] != '\\' && program[at - 1] != '/')) {
-            return;
+    long long foundStart = -1;
+    for (const fs::directory_entry& entry : Entries(L"Z:\\proc")) {
+        const long pid = std::wcstol(entry.path().filename().c_str(), nullptr, 10);
+        // Wine puts the Windows path of the program first: another build's copy,
+        // run by someone else on this machine, is not ours.
+        if (_stricmp(ReadWholeFile(ProcPath(pid, L"cmdline")).c_str(), path) != 0) {
+            continue;
         }
         // The newest: a copy that an earlier run left ending is not ours.
-        const double start = StatField(pid, 22);
+        const long long start = StatField(pid, 22);
         if (start > foundStart) {
             found = pid;
             foundStart = start;
         }
-    });
+    }
     return found;
 }
-
 const FootprintFigure FOOTPRINT_FIGURES[9] = {
     {"working set, KiB", &Footprint::workingSetKb, 1024},
     {"private bytes, KiB", &Footprint::privateKb, 1024},
@@ -142,29 +132,16 @@ Footprint MeasureFootprint(DWORD windowsPid, long linuxPid) {
     }
     CloseHandle(snapshot);
     if (linuxPid > 0) {
-        const std::string status = ReadWholeFile(ProcPath(linuxPid, L"status"));
-        f.linuxRssKb = StatusField(status, "VmRSS:");
-        f.linuxThreads = StatusField(status, "Threads:");
-        f.linuxFds = 0;
-        ForEachEntry(ProcPath(linuxPid, L"fd"), [&](const wchar_t*) { ++f.linuxFds; });
+        f.linuxRssKb = StatusField(ProcPath(linuxPid, L"status"), "VmRSS:");
+        f.linuxThreads = StatusField(ProcPath(linuxPid, L"status"), "Threads:");
+        f.linuxFds = std::distance(Entries(ProcPath(linuxPid, L"fd")), fs::directory_iterator());
+        f.linuxCpuTicks = StatField(linuxPid, 14) + StatField(linuxPid, 15);
+        f.linuxSwitches = 0;
+        for (const fs::directory_entry& task : Entries(ProcPath(linuxPid, L"task"))) {
+            const std::wstring status = task.path().wstring() + L"\\status";
+            f.linuxSwitches += StatusField(status, "voluntary_ctxt_switches:") +
+                               StatusField(status, "nonvoluntary_ctxt_switches:");
+        }
     }
     return f;
-}
-
-double LinuxCpuSeconds(long linuxPid) {
-    constexpr double USER_HZ = 100.0; // the kernel's fixed unit for /proc times
-    const double user = StatField(linuxPid, 14);
-    const double system = StatField(linuxPid, 15);
-    return user < 0 || system < 0 ? -1 : (user + system) / USER_HZ;
-}
-
-long long LinuxContextSwitches(long linuxPid) {
-    long long total = 0;
-    ForEachEntry(ProcPath(linuxPid, L"task"), [&](const wchar_t* task) {
-        const std::string status = ReadWholeFile(
-            ProcPath(linuxPid, (std::wstring(L"task\\") + task + L"\\status").c_str()));
-        total += StatusField(status, "voluntary_ctxt_switches:") +
-                 StatusField(status, "nonvoluntary_ctxt_switches:");
-    });
-    return total;
 }

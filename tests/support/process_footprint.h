@@ -18,6 +18,9 @@ struct Footprint {
     long long linuxRssKb = -1;   // /proc/<pid>/status VmRSS
     long long linuxThreads = -1; // /proc/<pid>/status Threads
     long long linuxFds = -1;     // entries of /proc/<pid>/fd
+    // Work, not leaks: these two grow as the program runs.
+    long long linuxCpuTicks = -1; // user + system time, in the kernel's fixed 1/100 s
+    long long linuxSwitches = -1; // context switches of all threads: each wake-up counts
 };
 
 struct FootprintFigure {
@@ -32,14 +35,8 @@ extern const FootprintFigure FOOTPRINT_FIGURES[9];
 // what grew or went missing.
 bool FootprintStayedFlat(const Footprint& start, const Footprint& end);
 
-// The Linux process id of a Wine process whose command line names exeName,
-// or 0 when there is none (or this is not Wine).
+// The Linux process id of the program exeName built next to this one, or 0
+// when it is not running (or this is not Wine).
 long FindLinuxPid(const wchar_t* exeName);
 
 Footprint MeasureFootprint(DWORD windowsPid, long linuxPid);
-
-// CPU time (user + system) of a Linux process in seconds, -1 when unknown.
-double LinuxCpuSeconds(long linuxPid);
-
-// Context switches of all its threads: every wake-up of a sleeping thread counts.
-long long LinuxContextSwitches(long linuxPid);

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <sstream>
 #include <thread>
 #include <utility>
 
@@ -84,20 +87,9 @@ std::wstring SiblingExecutable(const wchar_t* fileName) {
 }
 
 std::string ReadWholeFile(const std::wstring& path) {
-    std::string text;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return text;
-    }
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-        text.append(buffer, got);
-    }
-    CloseHandle(file);
-    return text;
+    // The C runtime opens files shared for reading and writing, so the writer goes on.
+    std::ifstream file(path.c_str(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 std::wstring WindowText(HWND window) {
@@ -213,15 +205,15 @@ void StandIn::Stop() {
 
 std::vector<ReceivedCommand> StandIn::Commands() const {
     std::vector<ReceivedCommand> commands;
-    const std::string text = ReadWholeFile(logPath_);
-    size_t start = 0;
-    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    std::istringstream log(ReadWholeFile(logPath_));
+    // A line still being written ends at the end of the file, not at a newline.
+    for (std::string line; std::getline(log, line) && !log.eof();) {
         ReceivedCommand command;
         unsigned long long id = 0, wParam = 0;
         unsigned long bytes = 0;
         char hex[130] = "";
-        if (std::sscanf(text.c_str() + start, "id=%llu bytes=%lu hex=%129s wparam=%llu qpc=%lld",
-                        &id, &bytes, hex, &wParam, &command.qpc) != 5) {
+        if (std::sscanf(line.c_str(), "id=%llu bytes=%lu hex=%129s wparam=%llu qpc=%lld", &id,
+                        &bytes, hex, &wParam, &command.qpc) != 5) {
             continue;
         }
         unsigned byte = 0;
@@ -250,12 +242,9 @@ bool StandIn::WaitForCommandCount(size_t count, DWORD timeoutMs) const {
 }
 
 bool StandIn::WaitForLast(const std::string& payload, DWORD timeoutMs) const {
-    return WaitUntil(
-        [&] {
-            const test_support::Payloads all = Payloads();
-            return !all.empty() && all.back() == payload;
-        },
-        timeoutMs);
+    // A second read holds all of the first: its last is at least as recent.
+    return WaitUntil([&] { return !Payloads().empty() && Payloads().back() == payload; },
+                     timeoutMs);
 }
 
 void SendKey(WORD virtualKey, bool down) {
