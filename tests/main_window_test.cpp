@@ -262,7 +262,7 @@ TEST_F(MainWindowInProcess, SlowVoiceChangerBlocksTheWindowForOneWaitAtMost) {
     longest = std::max(longest, Mouse(true));
     longest = std::max(longest, Mouse(false));
     std::printf("longest block of the window: %llu ms\n", longest);
-    EXPECT_LE(longest, 1700u);
+    EXPECT_LE(longest, 1900u); // one 1.5 s wait; a second makes it 2.3 s or more
 }
 
 // While the relay's stop is on its way the picture still shows ON; a press
