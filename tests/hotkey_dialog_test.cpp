@@ -10,6 +10,7 @@
 
 #include <cwchar>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -21,7 +22,9 @@ class HotkeyDialog : public ::testing::Test {
         g_hotkey = HOTKEY_INITIAL;
         g_pendingHotkey = HOTKEY_INITIAL;
         FormatText(g_hotkeyName, L"F12");
-        Open();
+        dialog = CreateDialogParamW(g_hInstance, MAKEINTRESOURCEW(IDD_HOTKEY), nullptr,
+                                    HotkeyDlgProc, 0);
+        ASSERT_NE(dialog, nullptr);
     }
     void TearDown() override {
         DestroyWindow(dialog); // fails harmlessly when already gone
@@ -29,19 +32,10 @@ class HotkeyDialog : public ::testing::Test {
         g_mainDlg.store(nullptr);
     }
 
-    void Open() {
-        dialog = CreateDialogParamW(g_hInstance, MAKEINTRESOURCEW(IDD_HOTKEY), nullptr,
-                                    HotkeyDlgProc, 0);
-        ASSERT_NE(dialog, nullptr);
-    }
-    void Release(uint32_t code) {
-        SendMessageW(dialog, WM_INPUT_RELEASED, 0, static_cast<LPARAM>(code));
-    }
-    std::wstring Prompt() const {
-        return test_support::WindowText(GetDlgItem(dialog, IDC_STATIC));
-    }
-    void Press(int id) {
-        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+    // What a released input changes: the prompt, the name and the code chosen.
+    std::tuple<std::wstring, std::wstring, uint32_t> Choice() const {
+        return {test_support::WindowText(GetDlgItem(dialog, IDC_STATIC)), g_hotkeyName,
+                g_pendingHotkey};
     }
 
     // Counts what the selection window sends to the main window.
@@ -108,13 +102,9 @@ TEST_F(HotkeyDialog, PromptNamesEachReleasedInputAndSkipsNamelessKeys) {
         {VK_NUMLOCK, L"Num_Lock", L">>>> Num_Lock (144) <<<<"},
     };
     for (const Case& c : cases) {
-        const std::wstring prompt = c.prompt ? c.prompt : Prompt();
-        const std::wstring name = c.name ? c.name : g_hotkeyName;
-        const uint32_t pending = c.name ? c.code : g_pendingHotkey;
-        Release(c.code);
-        EXPECT_EQ(Prompt(), prompt) << c.code;
-        EXPECT_EQ(g_hotkeyName, name) << c.code;
-        EXPECT_EQ(g_pendingHotkey, pending) << c.code;
+        const auto expected = c.name ? std::make_tuple(c.prompt, c.name, c.code) : Choice();
+        SendMessageW(dialog, WM_INPUT_RELEASED, 0, static_cast<LPARAM>(c.code));
+        EXPECT_EQ(Choice(), expected) << c.code;
     }
     EXPECT_EQ(g_hotkey, static_cast<uint32_t>(VK_F12)) << "nothing applied yet";
 }
@@ -124,14 +114,14 @@ TEST_F(HotkeyDialog, PromptNamesEachReleasedInputAndSkipsNamelessKeys) {
 // hotkey again does not end a talk it holds.
 TEST_F(HotkeyDialog, OnlyApplyClosesAndTheActiveHotkeyAgainEndsNothing) {
     ShowWindow(dialog, SW_SHOWNA); // EndDialog would hide it
-    Press(IDOK);
-    Press(IDCANCEL);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     EXPECT_EQ(g_hotkeyDlg, dialog) << "Enter and Escape leave the window open";
     EXPECT_TRUE(IsWindowVisible(dialog));
 
     g_pendingEvent.store(PENDING_NONE);
-    Release(VK_F12);
-    Press(IDC_APPLY);
+    SendMessageW(dialog, WM_INPUT_RELEASED, 0, VK_F12);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_APPLY, BN_CLICKED), 0);
     EXPECT_EQ(g_hotkeyDlg, nullptr);
     EXPECT_EQ(g_pendingEvent.load(), PENDING_NONE);
 }
