@@ -21,6 +21,11 @@ class ChoosingAHotkey : public ::testing::Test {
 
 // Each choice talks once applied, and nothing else does.
 TEST_F(ChoosingAHotkey, KeysAndButtonsTalkOnceAppliedAndCancelledChoicesWait) {
+    // Nothing chosen yet: Apply keeps F12.
+    EXPECT_EQ(app.ChooseHotkey([] {}, L"Select active hotkey from keyboard/mouse", IDC_APPLY,
+                               L"hotkey-> F12"),
+              "");
+    EXPECT_EQ(TalkCycle(target, F12_KEY), TALKED);
     auto modalF9 = [&] {
         EXPECT_FALSE(IsWindowEnabled(app.MainWindow())) << "modal while open";
         TapKey(VK_F9);

@@ -125,7 +125,7 @@ Footprint MeasureFootprint(DWORD windowsPid, long linuxPid) {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     THREADENTRY32 thread = {};
     thread.dwSize = sizeof thread;
-    f.threads = 0;
+    f.threads = snapshot == INVALID_HANDLE_VALUE ? -1 : 0; // -1: not reported
     for (BOOL more = Thread32First(snapshot, &thread); more;
          more = Thread32Next(snapshot, &thread)) {
         f.threads += thread.th32OwnerProcessID == windowsPid ? 1 : 0;

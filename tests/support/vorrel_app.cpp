@@ -1,5 +1,6 @@
 #include "vorrel_app.h"
 
+#include "app/main_window.h"
 #include "res/resource.h"
 
 #include <cstdlib>

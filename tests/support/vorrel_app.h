@@ -10,8 +10,6 @@
 
 namespace test_support {
 
-constexpr wchar_t MAIN_WINDOW_CAPTION[] = L"Vorrel v0.4 (Pelorin Pulgin)";
-
 class VorrelApp {
   public:
     // Starts vorrel.exe and waits until its main window is visible.
