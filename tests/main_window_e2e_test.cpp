@@ -273,6 +273,8 @@ TEST_F(WithTarget, TargetClosedWhileTalkingThenRestarted) {
     for (const Case& c : cases) {
         c.hold(true);
         ASSERT_TRUE(target.WaitForLast("2|1", 3000)) << c.what;
+        // Handled, not just received: one that dies while handling it took nothing.
+        ASSERT_TRUE(WaitUntil([&] { return !app.OffPictureVisible(); }, 3000)) << c.what;
         target.Stop();
         ASSERT_TRUE(app.WaitForTargetGone()) << c.what;
         EXPECT_FALSE(app.OffPictureVisible()) << c.what << ": there is nobody to tell";
