@@ -78,7 +78,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCo
     while (g_stopOwed.load() && GetTickCount64() < giveUp &&
            !FindWindowW(L"#32770", MAIN_WINDOW_CAPTION)) {
         Sleep(EXIT_STOP_RETRY_MS);
-        SendOwedStop();
+        SendOwedCommand();
     }
     if (g_onImage) {
         DeleteObject(g_onImage);

@@ -13,6 +13,8 @@
 #include <tpcshrd.h>
 #include <wtsapi32.h>
 
+#include <initializer_list>
+
 namespace {
 
 constexpr int PICTURE_SIZE = 128;
@@ -21,6 +23,8 @@ constexpr int PICTURE_SIZE = 128;
 // presence check has read it down since.
 bool leftButtonHeld = false;
 bool leftButtonReadDown = false;
+// The press's own start is on its way to the voice changer.
+bool mouseStartUnderWay = false;
 
 void CentreOnParent(HWND window) {
     HWND parent = GetParent(window);
@@ -56,6 +60,22 @@ void ShowIndicator(bool on) {
     ShowWindow(g_offStatic, on ? SW_HIDE : SW_SHOW);
 }
 
+// Touch would otherwise hold a press back until the finger lifts, or turn a
+// long press into a right click. Windows asks the window under the finger,
+// mostly a picture, and reads this property where it is set.
+void KeepLongTouchesHeld(HWND window, bool keep) {
+    constexpr wchar_t TABLET_PROPERTY[] = L"MicrosoftTabletPenServiceProperty";
+    for (HWND part :
+         {window, GetDlgItem(window, IDC_IMAGE_ON), GetDlgItem(window, IDC_IMAGE_OFF)}) {
+        if (keep) {
+            SetPropW(part, TABLET_PROPERTY,
+                     reinterpret_cast<HANDLE>(static_cast<INT_PTR>(TABLET_DISABLE_PRESSANDHOLD)));
+        } else {
+            RemovePropW(part, TABLET_PROPERTY);
+        }
+    }
+}
+
 void Initialise(HWND window) {
     CentreOnParent(window);
     g_mainDlg.store(window);
@@ -71,6 +91,7 @@ void Initialise(HWND window) {
     // the ON picture clips itself against the OFF picture kept above it.
     CreatePicture(window, IDC_IMAGE_ON, L"ON", g_onImage, at, WS_CLIPSIBLINGS);
     g_offStatic = CreatePicture(window, IDC_IMAGE_OFF, L"OFF", g_offImage, at, 0);
+    KeepLongTouchesHeld(window, true);
     SetWindowPos(g_offStatic, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     g_indicatorOn = 0;
     // Enter presses "Set hotkey" even where the dialog manager does not make
@@ -97,7 +118,11 @@ void EndMouseHold() {
     if (leftButtonHeld) {
         leftButtonHeld = false;
         ReleaseCapture();
-        EndMouseTalk();
+        // Lost during the press's own start: the press ends it once that is
+        // done, so that the window waits on the voice changer only once.
+        if (!mouseStartUnderWay) {
+            EndMouseTalk();
+        }
     }
 }
 
@@ -130,7 +155,7 @@ void ShowAppliedHotkey(HWND window) {
 
 } // namespace
 
-INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
         Initialise(window);
@@ -143,6 +168,7 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
         return TRUE;
 
     case WM_DESTROY:
+        KeepLongTouchesHeld(window, false);
         StopWatchingForMissedInput();
         WTSUnRegisterSessionNotification(window);
         g_mainDlg.store(nullptr);
@@ -171,7 +197,9 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
         // talk state, not the picture, which still shows ON while a stop is
         // on its way.
         if (!g_talking.load()) {
+            mouseStartUnderWay = true;
             SetTalking(true);
+            mouseStartUnderWay = false;
             // The mouse may have been taken away while the start was under way.
             // The relay sends the stop, so that the window waits only once.
             int32_t none = PENDING_NONE;
@@ -229,7 +257,7 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
         return 0;
 
     case WM_INPUT:
-        NoteRawKeyboardInput();
+        NoteRawInput(reinterpret_cast<HRAWINPUT>(lParam));
         return FALSE; // the default handling frees the input
 
     case WM_WTSSESSION_CHANGE:
@@ -267,8 +295,7 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
         return TRUE;
 
     case WM_TABLET_QUERYSYSTEMGESTURESTATUS:
-        // Touch would otherwise hold a press back until the finger lifts, or
-        // turn a long press into a right click: the button could not be held.
+        // Where the query comes here rather than to the property.
         SetWindowLongPtrW(window, DWLP_MSGRESULT, TABLET_DISABLE_PRESSANDHOLD);
         return TRUE;
 

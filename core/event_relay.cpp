@@ -8,7 +8,7 @@
 namespace {
 
 constexpr DWORD RELAY_IDLE_SLEEP_MS = 10;
-constexpr ULONGLONG OWED_STOP_RETRY_MS = 1000;
+constexpr ULONGLONG OWED_COMMAND_RETRY_MS = 1000;
 // The longest step of the relay is one bounded talk command.
 constexpr DWORD RELAY_STOP_WAIT_MS = TALK_SEND_TIMEOUT_MS + 500;
 
@@ -35,18 +35,18 @@ bool RelayPendingEvent() {
 }
 
 DWORD WINAPI RelayThreadProc(LPVOID) {
-    // Sent from here, in line with the hotkey's commands, an owed stop can
-    // never land behind a start sent after it. It goes out a second after the
-    // last command, so that a busy voice changer is not kept busier.
-    ULONGLONG nextOwedStop = 0;
+    // Sent from here, in line with the hotkey's commands, an owed command can
+    // never land behind a hotkey command sent after it. It goes out a second
+    // after the last command, so that a busy voice changer is not kept busier.
+    ULONGLONG nextOwedCommand = 0;
     while (!relayStopping.load()) {
         const bool relayed = RelayPendingEvent();
         const ULONGLONG now = GetTickCount64();
-        if (relayed || !g_stopOwed.load()) {
-            nextOwedStop = now + OWED_STOP_RETRY_MS;
-        } else if (now >= nextOwedStop) {
-            SendOwedStop();
-            nextOwedStop = GetTickCount64() + OWED_STOP_RETRY_MS;
+        if (relayed || !CommandOwed()) {
+            nextOwedCommand = now + OWED_COMMAND_RETRY_MS;
+        } else if (now >= nextOwedCommand) {
+            SendOwedCommand();
+            nextOwedCommand = GetTickCount64() + OWED_COMMAND_RETRY_MS;
         }
         if (!relayed) {
             Sleep(RELAY_IDLE_SLEEP_MS);

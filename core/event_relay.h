@@ -8,7 +8,7 @@
 bool RelayPendingEvent();
 
 // Thread body: relays events, napping 10 ms whenever idle, and sends an owed
-// stop again about once a second, until stopped.
+// command again about once a second, until stopped.
 DWORD WINAPI RelayThreadProc(LPVOID unused);
 
 void StartEventRelay();

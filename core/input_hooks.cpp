@@ -9,11 +9,15 @@
 
 namespace {
 
+unsigned hookReinstalls = 0;
+
 void OnHotkeyInput(uint32_t hotkeyCode, bool released, DWORD time) {
     if (released && g_hotkeyDlg) {
         PostMessageW(g_hotkeyDlg, WM_INPUT_RELEASED, 0, static_cast<LPARAM>(hotkeyCode));
     }
     if (hotkeyCode == g_hotkey) {
+        // What a check read belongs to one hold, not to a quick press after it.
+        g_heldHotkeyReadDown = g_heldHotkeyReadDown && !released && g_heldHotkey == hotkeyCode;
         g_heldHotkey = released ? 0 : hotkeyCode;
         g_heldHotkeyTime = time;
         g_pendingEvent.store(released ? PENDING_RELEASED : PENDING_PRESSED);
@@ -35,6 +39,11 @@ void ReplaceHook(HHOOK& hook, int kind, HOOKPROC procedure) {
 
 } // namespace
 
+DWORD EventTime(DWORD stamp) {
+    const DWORD now = GetTickCount();
+    return static_cast<int32_t>(stamp - now) > 0 ? now : stamp;
+}
+
 uint32_t XButtonHotkeyCode(DWORD mouseData) {
     return static_cast<uint16_t>(HOTKEY_XBUTTON_BASE + HIWORD(mouseData));
 }
@@ -44,7 +53,7 @@ uint32_t XButtonHotkeyCode(DWORD mouseData) {
 LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) noexcept {
     if (code == HC_ACTION) {
         const auto* event = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
-        g_keyboardHookTime = event->time;
+        g_keyboardHookTime = EventTime(event->time);
         switch (wParam) {
         case WM_KEYDOWN:
         case WM_SYSKEYDOWN:
@@ -64,7 +73,7 @@ LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) noexce
 LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam) noexcept {
     if (code == HC_ACTION) {
         const auto* event = reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam);
-        g_mouseHookTime = event->time;
+        g_mouseHookTime = EventTime(event->time);
         switch (wParam) {
         case WM_MBUTTONDOWN:
             OnHotkeyInput(HOTKEY_MIDDLE_BUTTON, false, event->time);
@@ -95,10 +104,16 @@ void ReinstallInputHooks(bool keyboard, bool mouse) {
     // Only hooks that were installed: none go in before start-up or after teardown.
     if (keyboard && g_keyboardHook) {
         ReplaceHook(g_keyboardHook, WH_KEYBOARD_LL, KeyboardHookProc);
+        ++hookReinstalls;
     }
     if (mouse && g_mouseHook) {
         ReplaceHook(g_mouseHook, WH_MOUSE_LL, MouseHookProc);
+        ++hookReinstalls;
     }
+}
+
+unsigned HookReinstallCount() {
+    return hookReinstalls;
 }
 
 bool RemoveInputHooks() {

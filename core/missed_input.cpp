@@ -13,23 +13,16 @@ constexpr int32_t SAME_EVENT_SLACK_MS = 50;
 constexpr int32_t HOOK_CHAIN_MS = 1500;
 
 DWORD rawKeyboardTime = 0;
-bool hotkeyReadDown = false; // at the last check, during this hold
-POINT lastCursor = {};
-DWORD mouseHookTimeAtLastCheck = 0;
+DWORD rawMouseTime = 0;
+// Windows has shown a press of the hotkey down since it was chosen. A tool
+// that swallows the hotkey after this program's hook has seen it (to free a
+// side button from "Back", say) keeps Windows from ever showing it down.
+uint32_t watchedHotkey = 0;
+bool hotkeyShownDown = false;
 
 // Tick counts wrap after 49 days; their difference does not.
 bool Later(DWORD time, DWORD than) {
     return static_cast<int32_t>(time - than) > SAME_EVENT_SLACK_MS;
-}
-
-DWORD Newest(DWORD a, DWORD b) {
-    return static_cast<int32_t>(a - b) > 0 ? a : b;
-}
-
-DWORD LastInputTime() {
-    LASTINPUTINFO lastInput = {sizeof lastInput, 0};
-    GetLastInputInfo(&lastInput);
-    return lastInput.dwTime;
 }
 
 bool IsDown(int key) {
@@ -54,21 +47,30 @@ int HotkeyVirtualKey(uint32_t code) {
     }
 }
 
-// A hotkey the hooks saw go down that Windows says is up, after it read down
-// or once the press is older than any hook chain takes, was let go where the
-// hooks could not see it. GetAsyncKeyState also reads "up" on another desktop
-// (and, we believe, while an elevated window has the input): ending the talk
-// then errs towards silence, the side to err on. A remapping tool that
-// swallows the hotkey after this program's hook has seen it ends its talks.
+// A hotkey the hooks saw go down that Windows says is up was let go where the
+// hooks could not see it: once a check has read this hold down, or once the
+// press is older than any hook chain takes to show it. GetAsyncKeyState also
+// reads "up" on another desktop (and, we believe, while an elevated window
+// has the input): ending the talk then errs towards silence, the side to err
+// on. A hotkey that Windows has never shown down is left to the hooks: what
+// is traded is that a swallowed hotkey's lost release is not caught.
 // True when a release was missed.
 bool ReleaseHotkeyIfUp() {
+    if (g_hotkey != watchedHotkey) {
+        watchedHotkey = g_hotkey;
+        hotkeyShownDown = false;
+    }
     const int key = HotkeyVirtualKey(g_hotkey);
-    const bool held = key && g_heldHotkey == g_hotkey;
-    const bool readDown = held && IsDown(key);
-    const bool wasReadDown = hotkeyReadDown;
-    hotkeyReadDown = readDown;
-    if (!held || readDown ||
-        (!wasReadDown && static_cast<int32_t>(GetTickCount() - g_heldHotkeyTime) < HOOK_CHAIN_MS)) {
+    if (!key || g_heldHotkey != g_hotkey) {
+        return false;
+    }
+    if (IsDown(key)) {
+        g_heldHotkeyReadDown = hotkeyShownDown = true;
+        return false;
+    }
+    const bool mayNotShowYet =
+        static_cast<int32_t>(GetTickCount() - g_heldHotkeyTime) < HOOK_CHAIN_MS;
+    if (!g_heldHotkeyReadDown && (!hotkeyShownDown || mayNotShowYet)) {
         return false;
     }
     // A press stored meanwhile is newer than this reading: leave it.
@@ -77,67 +79,70 @@ bool ReleaseHotkeyIfUp() {
         return false;
     }
     g_heldHotkey = 0;
+    g_heldHotkeyReadDown = false;
     return true;
 }
 
-void RegisterRawKeyboard(DWORD flags, HWND window) {
-    RAWINPUTDEVICE keyboard = {};
-    keyboard.usUsagePage = 0x01; // generic desktop
-    keyboard.usUsage = 0x06;     // keyboard
-    keyboard.dwFlags = flags;
-    keyboard.hwndTarget = window;
-    RegisterRawInputDevices(&keyboard, 1, sizeof keyboard);
+// Raw input is the witness of each device that does not depend on its hook.
+// A program that moves the pointer (SetCursorPos) makes none, and it carries
+// the same time stamp as the hook's event, even one the sender chose (one
+// from the future is read as now on both sides).
+void RegisterRawInput(DWORD flags, HWND window) {
+    RAWINPUTDEVICE devices[2] = {};
+    for (RAWINPUTDEVICE& device : devices) {
+        device.usUsagePage = 0x01; // generic desktop
+        device.dwFlags = flags;
+        device.hwndTarget = window;
+    }
+    devices[0].usUsage = 0x06; // keyboard
+    devices[1].usUsage = 0x02; // mouse
+    RegisterRawInputDevices(devices, 2, sizeof devices[0]);
 }
 
 } // namespace
 
 void StartWatchingForMissedInput(HWND window) {
-    GetCursorPos(&lastCursor);
-    rawKeyboardTime = g_keyboardHookTime = g_mouseHookTime = mouseHookTimeAtLastCheck =
-        LastInputTime();
-    RegisterRawKeyboard(RIDEV_INPUTSINK, window);
+    rawKeyboardTime = rawMouseTime = g_keyboardHookTime = g_mouseHookTime = GetTickCount();
+    RegisterRawInput(RIDEV_INPUTSINK, window);
 }
 
 void StopWatchingForMissedInput() {
-    RegisterRawKeyboard(RIDEV_REMOVE, nullptr);
+    RegisterRawInput(RIDEV_REMOVE, nullptr);
 }
 
-void NoteRawKeyboardInput() {
-    rawKeyboardTime = static_cast<DWORD>(GetMessageTime());
+void NoteRawInput(HRAWINPUT input) {
+    RAWINPUTHEADER header = {};
+    UINT size = sizeof header;
+    if (GetRawInputData(input, RID_HEADER, &header, &size, sizeof header) ==
+        static_cast<UINT>(-1)) {
+        return;
+    }
+    (header.dwType == RIM_TYPEMOUSE ? rawMouseTime : rawKeyboardTime) =
+        EventTime(static_cast<DWORD>(GetMessageTime()));
 }
 
 // Windows removes a low-level hook that keeps it waiting and never says so.
-// Each hook's last event is compared with a witness that does not depend on
-// it: raw keyboard input for keys; for the mouse, input newer than anything
-// either device showed, or the cursor moving without a mouse hook call.
-// Reinstalling a live hook by mistake costs nothing.
+// Each hook's last event is compared with the device's raw input, and the
+// mouse hook also with the hotkey button held. Reinstalling a live hook by
+// mistake costs little.
 void CheckForMissedInput() {
     const bool mouseHotkey = g_hotkey > HOTKEY_XBUTTON_BASE;
     const bool releaseMissed = ReleaseHotkeyIfUp();
 
-    POINT cursor = {};
-    GetCursorPos(&cursor);
-    const DWORD lastInput = LastInputTime();
-    const DWORD keysSeen = Newest(rawKeyboardTime, g_keyboardHookTime);
-    const bool cursorMovedUnseen = (cursor.x != lastCursor.x || cursor.y != lastCursor.y) &&
-                                   g_mouseHookTime == mouseHookTimeAtLastCheck;
-
     const bool keyboardMissed =
         (releaseMissed && !mouseHotkey) || Later(rawKeyboardTime, g_keyboardHookTime);
     // A hotkey button held that the hooks never saw go down is a click the
-    // mouse hook missed, whatever the keys do meanwhile.
+    // mouse hook missed.
     const int key = HotkeyVirtualKey(g_hotkey);
     const bool pressMissed = mouseHotkey && key && g_heldHotkey != g_hotkey && IsDown(key);
-    const bool mouseMissed = (releaseMissed && mouseHotkey) || pressMissed || cursorMovedUnseen ||
-                             Later(lastInput, Newest(keysSeen, g_mouseHookTime));
+    const bool mouseMissed =
+        (releaseMissed && mouseHotkey) || pressMissed || Later(rawMouseTime, g_mouseHookTime);
     ReinstallInputHooks(keyboardMissed, mouseMissed);
     // What the witnesses saw is accounted for: a fresh hook starts level.
     if (keyboardMissed) {
-        g_keyboardHookTime = keysSeen;
+        g_keyboardHookTime = rawKeyboardTime;
     }
     if (mouseMissed) {
-        g_mouseHookTime = lastInput;
+        g_mouseHookTime = rawMouseTime;
     }
-    lastCursor = cursor;
-    mouseHookTimeAtLastCheck = g_mouseHookTime;
 }

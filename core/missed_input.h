@@ -5,12 +5,12 @@
 
 #include <windows.h>
 
-// Has raw keyboard input sent to the window, a second witness of every key
-// that the keyboard hook should see. Stop before the window is destroyed.
+// Has raw keyboard and mouse input sent to the window, a second witness of
+// every event that the hooks should see. Stop before the window is destroyed.
 void StartWatchingForMissedInput(HWND window);
 void StopWatchingForMissedInput();
-// For the window's WM_INPUT.
-void NoteRawKeyboardInput();
+// For the window's WM_INPUT: notes when it came, never what it was.
+void NoteRawInput(HRAWINPUT input);
 
 // At each presence check, on the GUI thread: hands the relay the release of a
 // hotkey that is no longer down, and puts back a hook that missed input.

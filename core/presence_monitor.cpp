@@ -10,7 +10,8 @@ constexpr int MONITOR_NAPS_PER_CHECK = 10;
 } // namespace
 
 DWORD WINAPI MonitorThreadProc(LPVOID) {
-    HWND mainDlg = g_mainDlg.load();
+    // Ends with the window it serves, even if another takes its place.
+    HWND const mainDlg = g_mainDlg.load();
     g_targetSeen.store(false);
     for (;;) {
         // The check itself runs on the GUI thread, which owns every window it touches.
@@ -18,8 +19,7 @@ DWORD WINAPI MonitorThreadProc(LPVOID) {
         // Short naps so that the thread notices the window's end promptly.
         for (int nap = 0; nap < MONITOR_NAPS_PER_CHECK; ++nap) {
             Sleep(MONITOR_NAP_MS);
-            mainDlg = g_mainDlg.load();
-            if (!mainDlg) {
+            if (g_mainDlg.load() != mainDlg) {
                 return 0;
             }
         }
@@ -34,6 +34,7 @@ void CheckTargetPresence(HWND mainDlg) {
         g_targetSeen.store(false);
         // Nothing is owed to a voice changer that is gone: one that comes
         // back is silenced as it appears.
+        g_startOwed.store(false);
         g_stopOwed.store(false);
         if (warning) {
             ShowWindow(warning, g_warningBlink ? SW_SHOW : SW_HIDE);

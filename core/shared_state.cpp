@@ -16,6 +16,7 @@ int32_t g_indicatorOn = 0;
 bool g_warningBlink = true;
 uint32_t g_heldHotkey = 0;
 DWORD g_heldHotkeyTime = 0;
+bool g_heldHotkeyReadDown = false;
 DWORD g_keyboardHookTime = 0;
 DWORD g_mouseHookTime = 0;
 
@@ -23,4 +24,5 @@ std::atomic<HWND> g_mainDlg{nullptr};
 std::atomic<int32_t> g_pendingEvent{PENDING_NONE};
 std::atomic<bool> g_talking{false};
 std::atomic<bool> g_targetSeen{false};
+std::atomic<bool> g_startOwed{false};
 std::atomic<bool> g_stopOwed{false};

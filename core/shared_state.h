@@ -50,6 +50,8 @@ extern bool g_warningBlink;
 // it go down, and the time stamp of the last event each hook saw.
 extern uint32_t g_heldHotkey;
 extern DWORD g_heldHotkeyTime;
+// A presence check has read the held hotkey down during this hold.
+extern bool g_heldHotkeyReadDown;
 extern DWORD g_keyboardHookTime;
 extern DWORD g_mouseHookTime;
 
@@ -58,6 +60,8 @@ extern std::atomic<HWND> g_mainDlg;
 extern std::atomic<int32_t> g_pendingEvent;
 extern std::atomic<bool> g_talking;
 extern std::atomic<bool> g_targetSeen;
-// A stop went out whose outcome is unknown (the wait for it gave up): the
-// relay sends it again until one is handled, or the voice changer is gone.
+// A start or a stop went out whose outcome is unknown (the wait for it gave
+// up): while the talk state still asks for it, the relay sends it again until
+// one is handled, or the voice changer is gone.
+extern std::atomic<bool> g_startOwed;
 extern std::atomic<bool> g_stopOwed;

@@ -48,6 +48,8 @@ bool SetTalking(bool on) {
     if (!g_talking.compare_exchange_strong(expected, on)) {
         return false;
     }
+    // A new command supersedes a start still owed for the talk before it.
+    g_startOwed.store(false);
 
     HWND target = FindWindowW(TARGET_WINDOW_CLASS, TARGET_WINDOW_TITLE);
     const Delivery delivery = target ? SendTalkCommand(target, on) : Delivery::Refused;
@@ -60,7 +62,11 @@ bool SetTalking(bool on) {
     if (delivery == Delivery::Handled) {
         // The target now does what the user asks: nothing is owed.
         g_stopOwed.store(false);
-    } else if (!on) {
+    } else if (on) {
+        // A busy target takes back a start it had not begun to handle: the
+        // user would talk into a microphone that is off for the whole hold.
+        g_startOwed.store(true);
+    } else {
         // The user let go, so the window shows OFF, but the target may still
         // be transmitting.
         g_stopOwed.store(true);
@@ -86,15 +92,25 @@ bool StopTalkingNow() {
     return SetTalking(false);
 }
 
-void SendOwedStop() {
-    // While the user talks, the release sends the stop; sending one now would
-    // cut a new talk short.
-    if (!g_stopOwed.load() || g_talking.load()) {
+bool CommandOwed() {
+    return g_talking.load() ? g_startOwed.load() : g_stopOwed.load();
+}
+
+void SendOwedCommand() {
+    const bool on = g_talking.load();
+    std::atomic<bool>& owed = on ? g_startOwed : g_stopOwed;
+    if (!owed.load()) {
         return;
     }
     // A voice changer that is gone, or refuses, is owed nothing.
     HWND target = FindWindowW(TARGET_WINDOW_CLASS, TARGET_WINDOW_TITLE);
-    if (!target || SendTalkCommand(target, false) != Delivery::Unknown) {
-        g_stopOwed.store(false);
+    const Delivery delivery = target ? SendTalkCommand(target, on) : Delivery::Refused;
+    if (delivery != Delivery::Unknown) {
+        owed.store(false);
+    }
+    // The user pressed or let go meanwhile, from the window: that command
+    // may have landed before this one, so it is owed again.
+    if (delivery != Delivery::Refused && g_talking.load() != on) {
+        (on ? g_stopOwed : g_startOwed).store(true);
     }
 }

@@ -19,15 +19,18 @@ constexpr DWORD TALK_COMMAND_BYTES = 3;
 constexpr UINT TALK_SEND_TIMEOUT_MS = 1500;
 
 // Returns true when the command went to the target (and the main window was
-// told), false when nothing was sent. A stop that the target was not seen to
-// handle is owed (g_stopOwed) until a command is handled.
+// told), false when nothing was sent. A command that the target was not seen
+// to handle is owed (g_startOwed, g_stopOwed) until one is handled.
 bool SetTalking(bool on);
 
-// Sends the owed stop again, unless the user talks meanwhile; the talk state
-// and the window stay as they are (the window already shows OFF). Only the
-// relay thread and the teardown after it call this, so that no stop can land
-// behind a hotkey start sent after it.
-void SendOwedStop();
+// Whether a command is owed for the present talk state: a start while the
+// user talks, a stop while silent.
+bool CommandOwed();
+
+// Sends the owed command again; the talk state and the window stay as they
+// are. Only the relay thread and the teardown after it call this, so that no
+// owed stop can land behind a hotkey start sent after it.
+void SendOwedCommand();
 
 // Ends any talk, and pays a stop owed, with one stop; false when none was
 // sent (nothing to end, or no voice changer).

@@ -1,5 +1,6 @@
 // The hook procedures fed with synthetic event records, no hooks installed.
 #include "core/input_hooks.h"
+#include "core/missed_input.h"
 #include "core/shared_state.h"
 #include "test_support.h"
 
@@ -104,6 +105,19 @@ TEST(HookProcedures, EventsHandOnOnlyTheHotkeyAndPostEveryRelease) {
         }
     }
     g_hotkeyDlg = nullptr;
+}
+
+// A hold read down before, now up for Windows (F12 is not down here): a
+// press the relay has not taken yet is newer than that reading.
+TEST(MissedInput, ReleaseFoundByTheKeyStateNeverOverwritesAPressNotYetRelayed) {
+    g_hotkey = g_heldHotkey = VK_F12;
+    g_heldHotkeyReadDown = true;
+    g_pendingEvent.store(PRESSED);
+    CheckForMissedInput();
+    EXPECT_EQ(g_pendingEvent.load(), PRESSED);
+    g_pendingEvent.store(NONE);
+    CheckForMissedInput();
+    EXPECT_EQ(g_pendingEvent.load(), RELEASED) << "the lost release itself";
 }
 
 } // namespace

@@ -111,6 +111,15 @@ TEST_F(TalkPath, DecoysGetNothingAndWithoutTheVoiceChangerTheStateStaysSilent) {
     EXPECT_FALSE(SetTalking(false));
     EXPECT_FALSE(g_talking.load());
     EXPECT_TRUE(probe.Received().empty());
+    // Nothing is owed to a voice changer that is gone, after one more try.
+    g_stopOwed.store(true);
+    SendOwedCommand();
+    EXPECT_FALSE(g_stopOwed.load());
+    g_talking.store(true);
+    g_startOwed.store(true);
+    SendOwedCommand();
+    EXPECT_FALSE(g_startOwed.load());
+    g_talking.store(false);
 
     ASSERT_TRUE(target.Start());
     EXPECT_TRUE(SetTalking(true));
@@ -167,7 +176,7 @@ TEST_F(TalkPath, UnansweredStartCountsAsTalkingUnansweredStopStaysOwedDeadTarget
     }
 
     // Sent again on request, and still owed while the target does not answer.
-    ASSERT_TRUE(RunWhilePumping(10000, [] { SendOwedStop(); }));
+    ASSERT_TRUE(RunWhilePumping(10000, [] { SendOwedCommand(); }));
     EXPECT_TRUE(g_stopOwed.load());
     EXPECT_EQ(probe.Received(), (std::vector<UINT>{WM_TALK_STARTED, WM_TALK_STOPPED}));
     EXPECT_EQ(target.Payloads(), (Payloads{"2|1"})) << "only the first reached the handler";
@@ -190,6 +199,36 @@ TEST_F(TalkPath, StartOvertakenByTheSilencingOfAnAppearingVoiceChangerLeavesASto
     EXPECT_EQ(target->Payloads(), (Payloads{"2|1", "2|0"}));
     EXPECT_FALSE(g_talking.load());
     EXPECT_TRUE(g_stopOwed.load());
+}
+
+// A start sent again while the user lets go on the window may land after the
+// release's stop: here the stop is handled inside the start's handler.
+TEST_F(TalkPath, StartSentAgainWhileTheUserLetsGoLeavesTheStopOwed) {
+    auto target = std::make_shared<StandIn>(L"--serve-first-ms 1000");
+    ASSERT_TRUE(target->Start());
+    g_talking.store(true);
+    g_startOwed.store(true);
+    ASSERT_TRUE(RunWhilePumping(10000, [target] {
+        std::thread relay([] { SendOwedCommand(); });
+        target->WaitForCommandCount(1, 5000);
+        SetTalking(false); // the release on the window
+        relay.join();
+    }));
+    EXPECT_EQ(target->Payloads(), (Payloads{"2|1", "2|0"}));
+    EXPECT_TRUE(g_stopOwed.load());
+}
+
+// An owed stop goes out again a second after the last try gave up, not at
+// every nap of the relay, so that a busy voice changer is not kept busier.
+TEST_F(TalkPath, RelaySendsAnOwedStopAgainASecondAfterTheLastTry) {
+    StandIn target(L"--delay-ms 1600"); // slower than any wait: the stop stays owed
+    ASSERT_TRUE(target.Start());
+    g_stopOwed.store(true);
+    StartEventRelay();
+    ASSERT_TRUE(target.WaitForCommandCount(2, 10000));
+    EXPECT_TRUE(StopEventRelay());
+    const std::vector<ReceivedCommand> got = target.Commands();
+    EXPECT_GE(QpcMs(got[0].qpc, got[1].qpc), 2000) << "sent again before a second had passed";
 }
 
 } // namespace

@@ -134,4 +134,19 @@ TEST(TargetFaults, SlowTargetGetsEveryCommandInOrderEndingWithTheLastInput) {
     EXPECT_EQ(app.Close(10000), 0);
 }
 
+// A voice changer busy for longer than one wait takes the start back
+// unanswered: it is sent again while the user holds, and the release's stop
+// still comes last.
+TEST(TargetFaults, StartTakenBackByABusyVoiceChangerIsSentAgainWhileHeld) {
+    StandIn target(L"--busy-ms 3000 --busy-after 1");
+    VorrelApp app;
+    ASSERT_TRUE(StartWithSilencedTarget(target, app));
+    SendKey(VK_F12, true); // busy for 3 s from the silencing on
+    EXPECT_TRUE(target.WaitForLast("2|1", 6000)) << "never on air while held";
+    SendKey(VK_F12, false);
+    EXPECT_TRUE(target.WaitForLast("2|0", 5000));
+    EXPECT_EQ(target.Payloads(), (Payloads{"2|0", "2|1", "2|0"}));
+    EXPECT_EQ(app.Close(), 0);
+}
+
 } // namespace

@@ -311,4 +311,8 @@ void MoveCursorTo(int x, int y) {
               MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1));
 }
 
+void MoveCursorBy(int dx, int dy) {
+    SendMouse(MOUSEEVENTF_MOVE, 0, dx, dy);
+}
+
 } // namespace test_support

@@ -124,6 +124,8 @@ void SendKey(WORD virtualKey, bool down);
 void TapKey(WORD virtualKey);
 void SendMouseButton(DWORD flags, DWORD mouseData = 0);
 void MoveCursorTo(int x, int y);
+// A relative move, as a mouse makes (Wine makes no raw input of absolute ones).
+void MoveCursorBy(int dx, int dy);
 
 // A hotkey as real input: a key, or a mouse button's down and up flags.
 struct HotkeyInput {
@@ -136,6 +138,7 @@ struct HotkeyInput {
 constexpr HotkeyInput F12_KEY = {VK_F12, 0, 0, 0};
 constexpr HotkeyInput F9_KEY = {VK_F9, 0, 0, 0};
 constexpr HotkeyInput MIDDLE_BUTTON = {0, MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP, 0};
+constexpr HotkeyInput X1_BUTTON = {0, MOUSEEVENTF_XDOWN, MOUSEEVENTF_XUP, XBUTTON1};
 constexpr HotkeyInput X2_BUTTON = {0, MOUSEEVENTF_XDOWN, MOUSEEVENTF_XUP, XBUTTON2};
 
 // Sends `before`, then presses and releases the hotkey, each time waiting for
