@@ -1,19 +1,45 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds vorrel.exe alone in build-release/ and
-# writes dist/vorrel-<version>-x64.zip (the exe and README.txt), the exe and
-# dist/SHA256SUMS. The same commit gives the same bytes in any folder.
-#   bash scripts/release.sh
+# writes dist/vorrel-<version>-x64.zip (the exe and README.txt), the exe,
+# dist/SHA256SUMS and, given the folder the files will be downloaded from
+# (or an origin remote on GitHub), the winget and Scoop manifests in
+# dist/winget/ and dist/scoop/. The same commit gives the same bytes in any
+# folder.
+#   bash scripts/release.sh [--download-url https://host/folder]
 set -euo pipefail
 source "$(dirname "$0")/lib/session.sh"
+source "$(dirname "$0")/release/manifests.sh"
 
-vorrel_install_packages
+download_url=
+while [ $# -gt 0 ]; do
+    case $1 in
+    --download-url)
+        [ -n "${2:-}" ] || {
+            vorrel_log "--download-url needs an address"
+            exit 2
+        }
+        download_url=$2
+        shift 2
+        ;;
+    *)
+        vorrel_log "usage: bash scripts/release.sh [--download-url https://host/folder]"
+        exit 2
+        ;;
+    esac
+done
 
 # The resource script takes the version from here too.
-version=$(sed -n 's/^#define VORREL_VERSION_TEXT "\([^"]*\)".*/\1/p' "$VORREL_ROOT/res/version.h")
+version=$(vorrel_version_h VORREL_VERSION_TEXT)
 [ -n "$version" ] || {
     vorrel_log "no VORREL_VERSION_TEXT in res/version.h"
     exit 1
 }
+# Before anything is installed or removed, so that a refused address leaves
+# the last release as it was.
+download_url=$(vorrel_download_url "$download_url" "$version") || exit 2
+
+vorrel_install_packages
+
 build=$VORREL_ROOT/build-release
 dist=$VORREL_ROOT/dist
 zip_name=vorrel-$version-x64.zip
@@ -41,4 +67,10 @@ cp "$stage/vorrel.exe" "$dist/vorrel.exe"
 vorrel_log "release $version"
 echo "zip:       $dist/$zip_name"
 echo "checksums: $dist/SHA256SUMS"
+if [ -n "$download_url" ]; then
+    vorrel_write_manifests "$dist/$zip_name" "$download_url"
+    echo "manifests: $dist/winget/ and $dist/scoop/, for $download_url/$zip_name"
+else
+    vorrel_log "no winget or Scoop manifests: give --download-url https://host/folder or an origin remote on GitHub"
+fi
 cat "$dist/SHA256SUMS"
