@@ -11,7 +11,7 @@ namespace {
 
 unsigned hookReinstalls = 0;
 
-void OnHotkeyInput(uint32_t hotkeyCode, bool released, DWORD time) {
+void OnHotkeyInput(uint32_t hotkeyCode, bool released) {
     if (released && g_hotkeyDlg) {
         PostMessageW(g_hotkeyDlg, WM_INPUT_RELEASED, 0, static_cast<LPARAM>(hotkeyCode));
     }
@@ -19,7 +19,9 @@ void OnHotkeyInput(uint32_t hotkeyCode, bool released, DWORD time) {
         // What a check read belongs to one hold, not to a quick press after it.
         g_heldHotkeyReadDown = g_heldHotkeyReadDown && !released && g_heldHotkey == hotkeyCode;
         g_heldHotkey = released ? 0 : hotkeyCode;
-        g_heldHotkeyTime = time;
+        // When this hook, first in the chain, saw it: a sender's own time
+        // stamp says nothing of how long the other hooks have had it.
+        g_heldHotkeyTime = GetTickCount();
         g_pendingEvent.store(released ? PENDING_RELEASED : PENDING_PRESSED);
     }
 }
@@ -57,11 +59,11 @@ LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) noexce
         switch (wParam) {
         case WM_KEYDOWN:
         case WM_SYSKEYDOWN:
-            OnHotkeyInput(event->vkCode, false, event->time);
+            OnHotkeyInput(event->vkCode, false);
             break;
         case WM_KEYUP:
         case WM_SYSKEYUP:
-            OnHotkeyInput(event->vkCode, true, event->time);
+            OnHotkeyInput(event->vkCode, true);
             break;
         default:
             break;
@@ -76,16 +78,16 @@ LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam) noexcept 
         g_mouseHookTime = EventTime(event->time);
         switch (wParam) {
         case WM_MBUTTONDOWN:
-            OnHotkeyInput(HOTKEY_MIDDLE_BUTTON, false, event->time);
+            OnHotkeyInput(HOTKEY_MIDDLE_BUTTON, false);
             break;
         case WM_MBUTTONUP:
-            OnHotkeyInput(HOTKEY_MIDDLE_BUTTON, true, event->time);
+            OnHotkeyInput(HOTKEY_MIDDLE_BUTTON, true);
             break;
         case WM_XBUTTONDOWN:
-            OnHotkeyInput(XButtonHotkeyCode(event->mouseData), false, event->time);
+            OnHotkeyInput(XButtonHotkeyCode(event->mouseData), false);
             break;
         case WM_XBUTTONUP:
-            OnHotkeyInput(XButtonHotkeyCode(event->mouseData), true, event->time);
+            OnHotkeyInput(XButtonHotkeyCode(event->mouseData), true);
             break;
         default:
             break;
