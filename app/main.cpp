@@ -25,6 +25,13 @@ void BringFirstCopyToFront() {
     }
 }
 
+// A copy started after this one's window went shows its own; from then on it
+// silences the voice changer itself, and a stop from here could land behind
+// its first start.
+bool NewCopyShows() {
+    return FindWindowW(L"#32770", MAIN_WINDOW_CAPTION) != nullptr;
+}
+
 } // namespace
 
 // The entry point's signature is fixed; the command line cannot be made const.
@@ -32,8 +39,12 @@ void BringFirstCopyToFront() {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCommand) {
     // Held while this copy runs, the mutex marks the one copy of this session.
     HANDLE oneCopy = CreateMutexW(nullptr, FALSE, L"Local\\Vorrel for Pelorin, one copy");
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        CloseHandle(oneCopy);
+    const DWORD error = GetLastError();
+    // A copy running with higher rights holds a mutex this one may not open.
+    if (error == ERROR_ALREADY_EXISTS || (!oneCopy && error == ERROR_ACCESS_DENIED)) {
+        if (oneCopy) {
+            CloseHandle(oneCopy);
+        }
         BringFirstCopyToFront();
         return 0;
     }
@@ -64,8 +75,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCo
     }
 
     // With the window gone, a copy started now must show: it silences the
-    // voice changer itself as it finds it, and the stops below end as soon as
-    // its window is there, so as not to cut its talks short.
+    // voice changer itself as it finds it, and no stop below goes out once
+    // its window is there.
     CloseHandle(oneCopy);
     // Only once nothing else can send a command does the last stop go out;
     // otherwise a press still in the relay's hands could follow it.
@@ -73,12 +84,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCo
     // Leaving while talking, or with a stop not seen to arrive, would keep the
     // user's microphone open with nothing left to close it. A busy voice
     // changer takes back a stop it had not begun to handle, so keep at it.
-    StopTalkingNow();
-    const ULONGLONG giveUp = GetTickCount64() + EXIT_STOP_GIVE_UP_MS;
-    while (g_stopOwed.load() && GetTickCount64() < giveUp &&
-           !FindWindowW(L"#32770", MAIN_WINDOW_CAPTION)) {
-        Sleep(EXIT_STOP_RETRY_MS);
-        SendOwedCommand();
+    if (!NewCopyShows()) {
+        StopTalkingNow();
+        const ULONGLONG giveUp = GetTickCount64() + EXIT_STOP_GIVE_UP_MS;
+        while (g_stopOwed.load() && GetTickCount64() < giveUp) {
+            Sleep(EXIT_STOP_RETRY_MS);
+            if (NewCopyShows()) {
+                break;
+            }
+            SendOwedCommand();
+        }
     }
     if (g_onImage) {
         DeleteObject(g_onImage);

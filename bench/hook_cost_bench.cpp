@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
 
     std::string json = "{\"qpc_resolution_ns\": " + std::to_string(nsPerTick) + ", \"cases\": [";
     std::string md = "| Hook call | p50 ns | p99 ns | max ns |\n|---|---:|---:|---:|\n";
-    double worstP99 = 0;
+    double worstP99 = 0, passOnP50 = 0, worstP50 = 0;
     for (const Case& k : cases) {
         g_hotkey = k.keyboard ? VK_F12 : 302;
         g_hotkeyDlg = k.selectionOpen ? selection : nullptr;
@@ -80,6 +80,8 @@ int main(int argc, char** argv) {
         }
         const Stats s = Summarise(samples);
         worstP99 = s.p99 > worstP99 ? s.p99 : worstP99;
+        passOnP50 = &k == cases ? s.p50 : passOnP50;
+        worstP50 = s.p50 > worstP50 ? s.p50 : worstP50;
         Append(md, "| %s | %.0f | %.0f | %.0f |\n", k.name, s.p50, s.p99, s.max);
         Append(json,
                "%s{\"case\": \"%s\", \"calls\": %d, \"p50_ns\": %.1f, \"p99_ns\": %.1f, "
@@ -89,8 +91,14 @@ int main(int argc, char** argv) {
     Append(json, "], \"worst_p99_ns\": %.1f}", worstP99);
     Append(md, "\nQPC resolution %.0f ns; %d calls per case.\n", nsPerTick, calls);
 
-    // The quick pass with the tests proves that every figure is produced.
+    // The quick pass with the tests proves that every figure is produced. Our
+    // part of a call compares, stores and posts at most once: a typical call
+    // costs a few times the pass-on alone, even on a loaded machine (up to
+    // about 5 on a busy 2-core VM). Twenty times, and a millisecond more, is a
+    // broken hook, not a slow machine.
     const bool written = WriteTextFile(argv[2], json) && WriteTextFile(argv[3], md);
-    std::printf("%s%s", md.c_str(), written ? "" : "the results cannot be written\n");
-    return written ? 0 : 1;
+    const bool sane = worstP50 <= 20 * passOnP50 + 1e6;
+    std::printf("%s%s%s", md.c_str(), written ? "" : "the results cannot be written\n",
+                sane ? "" : "a hook call far beyond any healthy run\n");
+    return written && sane ? 0 : 1;
 }

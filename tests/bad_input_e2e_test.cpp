@@ -1,6 +1,7 @@
 // Odd command lines and a second copy of the program.
 #include "vorrel_app.h"
 
+#include <aclapi.h>
 #include <gtest/gtest.h>
 
 using namespace test_support;
@@ -23,19 +24,37 @@ TEST(BadInput, AnyCommandLineGivesAWorkingWindow) {
     }
 }
 
-// A second copy would hook the same hotkey and send every command twice.
+// A second copy would hook the same hotkey and send every command twice. One
+// started beside an elevated first copy may not even open the mutex.
 TEST(BadInput, SecondCopyBringsTheFirstToTheFrontAndLeaves) {
     StandIn target;
     VorrelApp first;
-    ASSERT_TRUE(StartWithSilencedTarget(target, first));
+    ASSERT_TRUE(target.Start() && first.Start(L"", SW_SHOWMINNOACTIVE) &&
+                target.WaitForCommandCount(1, 5000));
+    HWND shown = first.MainWindow();
+    EXPECT_TRUE(IsIconic(shown)) << "not shown as its starter asked";
     HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100, nullptr,
                                  nullptr, nullptr, nullptr);
-    ASSERT_TRUE(BringToFront(other));
-
-    ChildProcess second;
-    ASSERT_TRUE(second.Start(SiblingExecutable(L"vorrel.exe"), L""));
-    EXPECT_EQ(second.WaitForExit(10000), 0);
-    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == first.MainWindow(); }, 3000));
+    for (bool outOfReach : {false, true}) {
+        // Then behind another window, with the mutex as an elevated copy's looks
+        // to others: an empty DACL lets nobody in.
+        if (outOfReach) {
+            ASSERT_TRUE(BringToFront(other));
+            ACL empty;
+            InitializeAcl(&empty, sizeof empty, ACL_REVISION);
+            HANDLE mark = OpenMutexW(WRITE_DAC, FALSE, L"Local\\Vorrel for Pelorin, one copy");
+            EXPECT_EQ(SetSecurityInfo(mark, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                      nullptr, &empty, nullptr),
+                      0u);
+            CloseHandle(mark);
+        }
+        ChildProcess second;
+        ASSERT_TRUE(second.Start(SiblingExecutable(L"vorrel.exe"), L""));
+        EXPECT_EQ(second.WaitForExit(10000), 0) << outOfReach;
+        EXPECT_TRUE(
+            WaitUntil([&] { return GetForegroundWindow() == shown && !IsIconic(shown); }, 3000))
+            << outOfReach;
+    }
     DestroyWindow(other);
     EXPECT_EQ(TalkCycle(target, F12_KEY), (Payloads{"2|1", "2|0"}));
     EXPECT_EQ(target.Payloads(), (Payloads{"2|0", "2|1", "2|0"})) << "every command once";
