@@ -23,15 +23,12 @@ bool RelayPendingEvent() {
     }
     switch (g_pendingEvent.exchange(PENDING_NONE)) {
     case PENDING_PRESSED:
-        SetTalking(true);
-        break;
+        return SetTalking(true);
     case PENDING_RELEASED:
-        SetTalking(false);
-        break;
+        return SetTalking(false);
     default:
-        break;
+        return false;
     }
-    return true;
 }
 
 DWORD WINAPI RelayThreadProc(LPVOID) {
@@ -40,15 +37,15 @@ DWORD WINAPI RelayThreadProc(LPVOID) {
     // after the last command, so that a busy voice changer is not kept busier.
     ULONGLONG nextOwedCommand = 0;
     while (!relayStopping.load()) {
-        const bool relayed = RelayPendingEvent();
+        const bool sent = RelayPendingEvent();
         const ULONGLONG now = GetTickCount64();
-        if (relayed || !CommandOwed()) {
+        if (sent || !CommandOwed()) {
             nextOwedCommand = now + OWED_COMMAND_RETRY_MS;
         } else if (now >= nextOwedCommand) {
             SendOwedCommand();
             nextOwedCommand = GetTickCount64() + OWED_COMMAND_RETRY_MS;
         }
-        if (!relayed) {
+        if (!sent) {
             Sleep(RELAY_IDLE_SLEEP_MS);
         }
     }

@@ -3,8 +3,8 @@
 
 #include <windows.h>
 
-// Takes one pending event, if any, and acts on it. Returns false when there
-// was nothing to take.
+// Takes one pending event, if any, and acts on it. Returns true when that sent
+// a command (a key's auto-repeat, while talking, sends none).
 bool RelayPendingEvent();
 
 // Thread body: relays events, napping 10 ms whenever idle, and sends an owed

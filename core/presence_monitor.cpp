@@ -11,7 +11,7 @@ constexpr int MONITOR_NAPS_PER_CHECK = 10;
 
 DWORD WINAPI MonitorThreadProc(LPVOID) {
     // Ends with the window it serves, even if another takes its place.
-    HWND const mainDlg = g_mainDlg.load();
+    HWND mainDlg = g_mainDlg.load();
     g_targetSeen.store(false);
     for (;;) {
         // The check itself runs on the GUI thread, which owns every window it touches.

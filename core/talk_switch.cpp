@@ -97,20 +97,29 @@ bool CommandOwed() {
 }
 
 void SendOwedCommand() {
-    const bool on = g_talking.load();
-    std::atomic<bool>& owed = on ? g_startOwed : g_stopOwed;
-    if (!owed.load()) {
-        return;
-    }
-    // A voice changer that is gone, or refuses, is owed nothing.
-    HWND target = FindWindowW(TARGET_WINDOW_CLASS, TARGET_WINDOW_TITLE);
-    const Delivery delivery = target ? SendTalkCommand(target, on) : Delivery::Refused;
-    if (delivery != Delivery::Unknown) {
-        owed.store(false);
-    }
-    // The user pressed or let go meanwhile, from the window: that command
-    // may have landed before this one, so it is owed again.
-    if (delivery != Delivery::Refused && g_talking.load() != on) {
+    // A second round only for a start overtaken by the user's release.
+    for (int round = 0; round < 2; ++round) {
+        const bool on = g_talking.load();
+        std::atomic<bool>& owed = on ? g_startOwed : g_stopOwed;
+        if (!owed.load()) {
+            return;
+        }
+        // A voice changer that is gone, or refuses, is owed nothing.
+        HWND target = FindWindowW(TARGET_WINDOW_CLASS, TARGET_WINDOW_TITLE);
+        const Delivery delivery = target ? SendTalkCommand(target, on) : Delivery::Refused;
+        if (delivery != Delivery::Unknown) {
+            owed.store(false);
+        }
+        if (delivery == Delivery::Refused || g_talking.load() == on) {
+            return;
+        }
+        // The user pressed or let go meanwhile, from the window: that command
+        // may have landed before this one, so it is owed again. A stop goes
+        // out at once from here, so that it cannot land before this start,
+        // whatever the window's own stop meanwhile marks as paid.
         (on ? g_stopOwed : g_startOwed).store(true);
+        if (!on) {
+            return;
+        }
     }
 }

@@ -137,7 +137,7 @@ class MainWindowInProcess : public ::testing::Test {
 // swallows the hotkey (to free a side button from "Back").
 std::atomic<uint32_t> g_otherToolKey{0};
 std::atomic<bool> g_otherToolSwallows{false};
-constexpr DWORD HELD_UP_MS = 1400; // under the longest any hook chain may take
+constexpr DWORD HELD_UP_MS = 1100; // well under the longest any hook chain may take
 
 LRESULT CALLBACK OtherToolProc(int code, WPARAM wParam, LPARAM lParam) {
     const auto* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
@@ -315,16 +315,20 @@ TEST_F(MainWindowInProcess, HookRemovedWhileIdleIsBackWithinTwoSecondsOfItsFirst
     // Live hooks stay in: a program that moves the pointer makes no input, and
     // input that brings its own time stamps is seen with them.
     const unsigned reinstalls = HookReinstallCount();
+    // Each for over a second, so that a check sees it alone.
     Input([] {
-        for (int step = 0; step < 25; ++step) {
-            SetCursorPos(100 + step, 100);
-            INPUT stamped[2] = {};
-            stamped[0].type = INPUT_KEYBOARD;
-            stamped[0].ki = {VK_SHIFT, 0, static_cast<DWORD>(step % 2 ? KEYEVENTF_KEYUP : 0),
-                             GetTickCount() - 5000, 0};
-            stamped[1].type = INPUT_MOUSE;
-            stamped[1].mi = {1, 0, 0, MOUSEEVENTF_MOVE, GetTickCount() + 5000, 0};
-            SendInput(2, stamped, sizeof stamped[0]);
+        for (int step = 0; step < 30; ++step) {
+            if (step < 15) {
+                SetCursorPos(100 + step, 100);
+            } else {
+                INPUT stamped[2] = {};
+                stamped[0].type = INPUT_KEYBOARD;
+                stamped[0].ki = {VK_SHIFT, 0, static_cast<DWORD>(step % 2 ? KEYEVENTF_KEYUP : 0),
+                                 GetTickCount() - 5000, 0};
+                stamped[1].type = INPUT_MOUSE;
+                stamped[1].mi = {1, 0, 0, MOUSEEVENTF_MOVE, GetTickCount() - 5000, 0};
+                SendInput(2, stamped, sizeof stamped[0]);
+            }
             Sleep(100);
         }
     });

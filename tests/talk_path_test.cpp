@@ -66,6 +66,8 @@ TEST_F(TalkPath, EachChangeSendsOneCommandAndAHandledOneSettlesTheStopOwed) {
     g_pendingEvent.store(PENDING_PRESSED);
     EXPECT_TRUE(RelayPendingEvent());
     EXPECT_EQ(g_pendingEvent.load(), PENDING_NONE) << "the event is consumed";
+    g_pendingEvent.store(PENDING_PRESSED);
+    EXPECT_FALSE(RelayPendingEvent()) << "a key's auto-repeat sent a command";
     g_pendingEvent.store(PENDING_RELEASED);
     EXPECT_TRUE(RelayPendingEvent());
     EXPECT_EQ(target.Payloads(), (Payloads{"2|1", "2|0", "2|1", "2|0"}));
@@ -195,21 +197,27 @@ TEST_F(TalkPath, StartOvertakenByTheSilencingOfAnAppearingVoiceChangerLeavesASto
     EXPECT_TRUE(g_stopOwed.load());
 }
 
-// A start sent again while the user lets go on the window may land after the
-// release's stop: here the stop is handled inside the start's handler.
-TEST_F(TalkPath, StartSentAgainWhileTheUserLetsGoLeavesTheStopOwed) {
-    auto target = std::make_shared<StandIn>(L"--serve-first-ms 1000");
-    ASSERT_TRUE(target->Start());
-    g_talking.store(true);
-    g_startOwed.store(true);
-    ASSERT_TRUE(RunWhilePumping(10000, [target] {
-        std::thread relay([] { SendOwedCommand(); });
-        target->WaitForCommandCount(1, 5000);
-        SetTalking(false); // the release on the window
-        relay.join();
-    }));
-    EXPECT_EQ(target->Payloads(), (Payloads{"2|1", "2|0"}));
-    EXPECT_TRUE(g_stopOwed.load());
+// A command the relay sends again while the user lets go or presses on the
+// window may land after the window's own: here that one is handled inside
+// the relay's handler. A stop then follows at once; a start is owed.
+TEST_F(TalkPath, CommandSentAgainWhileTheUserActsOnTheWindowIsFollowedByTheUsers) {
+    for (bool on : {true, false}) {
+        auto target = std::make_shared<StandIn>(L"--serve-first-ms 1000");
+        ASSERT_TRUE(target->Start());
+        g_talking.store(on);
+        (on ? g_startOwed : g_stopOwed).store(true);
+        ASSERT_TRUE(RunWhilePumping(10000, [target, on] {
+            std::thread relay([] { SendOwedCommand(); });
+            target->WaitForCommandCount(1, 5000);
+            SetTalking(!on); // the window's own
+            relay.join();
+        }));
+        const Payloads expected = on ? Payloads{"2|1", "2|0", "2|0"} : Payloads{"2|0", "2|1"};
+        EXPECT_EQ(target->Payloads(), expected);
+        EXPECT_EQ(g_startOwed.load(), !on);
+        g_startOwed.store(false);
+        g_talking.store(false);
+    }
 }
 
 // An owed stop goes out again a second after the last try gave up, not at

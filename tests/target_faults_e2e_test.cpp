@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <thread>
 
 using namespace test_support;
 
@@ -139,8 +141,17 @@ TEST(TargetFaults, StartTakenBackByABusyVoiceChangerIsSentAgainWhileHeld) {
     StandIn target(L"--busy-ms 3000 --busy-after 1");
     VorrelApp app;
     ASSERT_TRUE(StartWithSilencedTarget(target, app));
-    SendKey(VK_F12, true); // busy for 3 s from the silencing on
+    // Held as a keyboard does, repeating every 33 ms; busy for 3 s from the silencing on.
+    std::atomic<bool> held{true};
+    std::thread repeat([&] {
+        while (held.load()) {
+            SendKey(VK_F12, true);
+            Sleep(33);
+        }
+    });
     EXPECT_TRUE(target.WaitForLast("2|1", 6000)) << "never on air while held";
+    held.store(false);
+    repeat.join();
     SendKey(VK_F12, false);
     EXPECT_TRUE(target.WaitForLast("2|0", 5000));
     EXPECT_EQ(target.Payloads(), (Payloads{"2|0", "2|1", "2|0"}));
