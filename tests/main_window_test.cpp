@@ -315,10 +315,11 @@ TEST_F(MainWindowInProcess, HookRemovedWhileIdleIsBackWithinTwoSecondsOfItsFirst
     // Live hooks stay in: a program that moves the pointer makes no input, and
     // input that brings its own time stamps is seen with them.
     const unsigned reinstalls = HookReinstallCount();
-    // Each for over a second, so that a check sees it alone.
+    // Each long enough for a check to see it alone; the pointer's first move
+    // off the window is real motion to Wine.
     Input([] {
-        for (int step = 0; step < 30; ++step) {
-            if (step < 15) {
+        for (int step = 0; step < 40; ++step) {
+            if (step < 25) {
                 SetCursorPos(100 + step, 100);
             } else {
                 INPUT stamped[2] = {};
