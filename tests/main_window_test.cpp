@@ -211,8 +211,6 @@ TEST_F(MainWindowInProcess, HoldTalksUntilLetGoAndAReleaseTheHooksNeverSawEndsIt
     const Case cases[] = {
         {"F12 pressed again at once, keyboard hook removed", VK_F12, F12_KEY, &g_keyboardHook,
          TOOL_HOLDING_PRESSES_UP, false},
-        {"X2 pressed again at once, mouse hook removed", 302, X2_BUTTON, &g_mouseHook,
-         TOOL_HOLDING_PRESSES_UP, false},
         {"X1, mouse hook removed", 301, X1_BUTTON, &g_mouseHook, NOTHING, false},
         {"middle button, mouse hook removed", HOTKEY_MIDDLE_BUTTON, MIDDLE_BUTTON, &g_mouseHook,
          NOTHING, false},
