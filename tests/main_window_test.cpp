@@ -232,6 +232,7 @@ TEST_F(MainWindowInProcess, HoldTalksUntilLetGoAndAReleaseTheHooksNeverSawEndsIt
             hold(true);
             ASSERT_TRUE(WaitUntil([] { return g_heldHotkeyReadDown; }, 3000)) << c.what;
             hold(false);
+            ASSERT_TRUE(target->WaitForLast("2|0", 3000)) << c.what;
             tool.emplace(c.hotkey, true);
             hold(true);
             ASSERT_TRUE(target->WaitForLast("2|1", 3000)) << c.what;
@@ -396,6 +397,8 @@ TEST_F(MainWindowInProcess, DeskTakenAwayEndsEveryTalkBeforeTheMessageReturns) {
         g_hotkey = 302;
         EXPECT_EQ(TalkCycle(*target, X2_BUTTON), TALKED) << c.what;
         g_hotkey = VK_F12;
+        // The relay has settled its stop once the window is told of it.
+        ASSERT_TRUE(WaitUntil([] { return g_indicatorOn == 0; }, 3000)) << c.what;
         // A stop still owed, with nobody talking, goes out too.
         g_stopOwed.store(true);
         SendMessageW(window, c.message, c.away, 0);
