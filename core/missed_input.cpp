@@ -78,6 +78,9 @@ bool ReleaseHotkeyIfUp() {
     if (!g_pendingEvent.compare_exchange_strong(none, PENDING_RELEASED)) {
         return false;
     }
+    // A press that never showed may also be one that a tool started since
+    // swallows: that cut is made once, until Windows shows the hotkey again.
+    hotkeyShownDown = hotkeyShownDown && g_heldHotkeyReadDown;
     g_heldHotkey = 0;
     g_heldHotkeyReadDown = false;
     return true;
