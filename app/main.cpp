@@ -87,7 +87,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCo
     if (!NewCopyShows()) {
         StopTalkingNow();
         const ULONGLONG giveUp = GetTickCount64() + EXIT_STOP_GIVE_UP_MS;
-        while (g_stopOwed.load() && GetTickCount64() < giveUp) {
+        while (CommandOwed() && GetTickCount64() < giveUp) {
             Sleep(EXIT_STOP_RETRY_MS);
             if (NewCopyShows()) {
                 break;

@@ -109,7 +109,7 @@ void Initialise(HWND window) {
 // A release always ends with the indicator OFF, even when no stop could be
 // sent (the target is gone, or the talk state was cleared).
 void EndMouseTalk() {
-    if (g_indicatorOn && !SetTalking(false)) {
+    if (!SetTalking(false)) {
         ShowIndicator(false);
     }
 }
@@ -118,9 +118,12 @@ void EndMouseHold() {
     if (leftButtonHeld) {
         leftButtonHeld = false;
         ReleaseCapture();
-        // Lost during the press's own start: the press ends it once that is
-        // done, so that the window waits on the voice changer only once.
-        if (!mouseStartUnderWay) {
+        // Lost during the press's own start: the relay sends the stop behind
+        // it, so that the window waits on the voice changer only once.
+        if (mouseStartUnderWay) {
+            SilenceThroughRelay();
+            ShowIndicator(false);
+        } else {
             EndMouseTalk();
         }
     }
@@ -137,6 +140,7 @@ bool LeftButtonDown() {
 // releases will go to another desktop or never come, so every talk ends now.
 void EndEveryTalk() {
     g_pendingEvent.store(PENDING_NONE); // a press not yet relayed must not follow the stop
+    g_heldHotkey = 0;
     leftButtonHeld = false;
     ReleaseCapture();
     StopTalkingNow();
@@ -193,20 +197,11 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         SetCapture(window);
         leftButtonHeld = true;
         leftButtonReadDown = false;
-        // Already talking through the hotkey: the mouse adds nothing. The
-        // talk state, not the picture, which still shows ON while a stop is
-        // on its way.
-        if (!g_talking.load()) {
-            mouseStartUnderWay = true;
-            SetTalking(true);
-            mouseStartUnderWay = false;
-            // The mouse may have been taken away while the start was under way.
-            // The relay sends the stop, so that the window waits only once.
-            int32_t none = PENDING_NONE;
-            if (!leftButtonHeld && g_pendingEvent.compare_exchange_strong(none, PENDING_RELEASED)) {
-                ShowIndicator(false);
-            }
-        }
+        // Press and release both follow the talk state: already talking
+        // through the hotkey, the press adds nothing.
+        mouseStartUnderWay = true;
+        SetTalking(true);
+        mouseStartUnderWay = false;
         return TRUE;
 
     case WM_LBUTTONUP:
@@ -231,11 +226,10 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return FALSE;
 
     case WM_TALK_STARTED:
-        ShowIndicator(true);
-        return 0;
-
     case WM_TALK_STOPPED:
-        ShowIndicator(false);
+        // The talk state, not the message: the relay's notice may come after
+        // a newer command from this window.
+        ShowIndicator(IsTalking());
         return 0;
 
     case WM_HOTKEY_APPLIED:

@@ -8,7 +8,6 @@
 namespace {
 
 constexpr DWORD RELAY_IDLE_SLEEP_MS = 10;
-constexpr ULONGLONG OWED_COMMAND_RETRY_MS = 1000;
 // The longest step of the relay is one bounded talk command.
 constexpr DWORD RELAY_STOP_WAIT_MS = TALK_SEND_TIMEOUT_MS + 500;
 
@@ -33,19 +32,10 @@ bool RelayPendingEvent() {
 
 DWORD WINAPI RelayThreadProc(LPVOID) {
     // Sent from here, in line with the hotkey's commands, an owed command can
-    // never land behind a hotkey command sent after it. It goes out a second
-    // after the last command, so that a busy voice changer is not kept busier.
-    ULONGLONG nextOwedCommand = 0;
+    // never land behind a hotkey command sent after it.
     while (!relayStopping.load()) {
-        const bool sent = RelayPendingEvent();
-        const ULONGLONG now = GetTickCount64();
-        if (sent || !CommandOwed()) {
-            nextOwedCommand = now + OWED_COMMAND_RETRY_MS;
-        } else if (now >= nextOwedCommand) {
+        if (!RelayPendingEvent()) {
             SendOwedCommand();
-            nextOwedCommand = GetTickCount64() + OWED_COMMAND_RETRY_MS;
-        }
-        if (!sent) {
             Sleep(RELAY_IDLE_SLEEP_MS);
         }
     }

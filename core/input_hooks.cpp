@@ -16,12 +16,9 @@ void OnHotkeyInput(uint32_t hotkeyCode, bool released) {
         PostMessageW(g_hotkeyDlg, WM_INPUT_RELEASED, 0, static_cast<LPARAM>(hotkeyCode));
     }
     if (hotkeyCode == g_hotkey) {
-        // What a check read belongs to one hold, not to a quick press after it.
-        g_heldHotkeyReadDown = g_heldHotkeyReadDown && !released && g_heldHotkey == hotkeyCode;
+        // What a check found belongs to one hold, not to a quick press after it.
+        g_keyStateEndsHold = g_keyStateEndsHold && !released && g_heldHotkey == hotkeyCode;
         g_heldHotkey = released ? 0 : hotkeyCode;
-        // When this hook, first in the chain, saw it: a sender's own time
-        // stamp says nothing of how long the other hooks have had it.
-        g_heldHotkeyTime = GetTickCount();
         g_pendingEvent.store(released ? PENDING_RELEASED : PENDING_PRESSED);
     }
 }

@@ -7,18 +7,9 @@ namespace {
 
 // Time stamps of one event may differ by a tick between sources.
 constexpr int32_t SAME_EVENT_SLACK_MS = 50;
-// Windows updates a key's state only once every low-level hook has passed the
-// event on, and gives each up to a second: a press newer than this may not
-// show in the key state yet.
-constexpr int32_t HOOK_CHAIN_MS = 1500;
 
 DWORD rawKeyboardTime = 0;
 DWORD rawMouseTime = 0;
-// Windows has shown a press of the hotkey down since it was chosen. A tool
-// that swallows the hotkey after this program's hook has seen it (to free a
-// side button from "Back", say) keeps Windows from ever showing it down.
-uint32_t watchedHotkey = 0;
-bool hotkeyShownDown = false;
 
 // Tick counts wrap after 49 days; their difference does not.
 bool Later(DWORD time, DWORD than) {
@@ -47,30 +38,56 @@ int HotkeyVirtualKey(uint32_t code) {
     }
 }
 
-// A hotkey the hooks saw go down that Windows says is up was let go where the
-// hooks could not see it: once a check has read this hold down, or once the
-// press is older than any hook chain takes to show it. GetAsyncKeyState also
-// reads "up" on another desktop (and, we believe, while an elevated window
-// has the input): ending the talk then errs towards silence, the side to err
-// on. A hotkey that Windows has never shown down is left to the hooks: what
-// is traded is that a swallowed hotkey's lost release is not caught.
-// True when a release was missed.
-bool ReleaseHotkeyIfUp() {
-    if (g_hotkey != watchedHotkey) {
-        watchedHotkey = g_hotkey;
-        hotkeyShownDown = false;
+// The process's integrity level; one that cannot be read counts as the
+// highest, as only processes with more rights keep it from us.
+DWORD IntegrityOf(DWORD processId) {
+    DWORD level = MAXDWORD;
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    HANDLE token = nullptr;
+    if (process && OpenProcessToken(process, TOKEN_QUERY, &token)) {
+        alignas(TOKEN_MANDATORY_LABEL) BYTE buffer[64];
+        DWORD size = 0;
+        if (GetTokenInformation(token, TokenIntegrityLevel, buffer, sizeof buffer, &size)) {
+            PSID sid = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(buffer)->Label.Sid;
+            level = *GetSidSubAuthority(sid, *GetSidSubAuthorityCount(sid) - 1u);
+        }
+        CloseHandle(token);
     }
+    if (process) {
+        CloseHandle(process);
+    }
+    return level;
+}
+
+// Windows shows the hooks no input while the window in front belongs to a
+// process with more rights, or while none of this desktop is in front (a
+// consent prompt's secure desktop), and the key state then reads up.
+bool ForegroundHidesInputFromHooks() {
+    HWND front = GetForegroundWindow();
+    DWORD processId = 0;
+    if (!front || !GetWindowThreadProcessId(front, &processId)) {
+        return true;
+    }
+    static const DWORD ownLevel = IntegrityOf(GetCurrentProcessId());
+    return processId != GetCurrentProcessId() && IntegrityOf(processId) > ownLevel;
+}
+
+// A hotkey the hooks saw go down that Windows says is up was let go where
+// the hooks could not see it, but only on evidence that they could have
+// missed it. A tool that swallows the hotkey after this program's hook has
+// seen it (to free a side button from "Back", say), always or only in some
+// windows, keeps Windows from showing it down at all: without evidence such
+// a hold is left to the hooks. True when a release was missed.
+bool ReleaseHotkeyIfUp() {
     const int key = HotkeyVirtualKey(g_hotkey);
-    if (!key || g_heldHotkey != g_hotkey) {
+    if (!key || !g_heldHotkey || g_heldHotkey != g_hotkey) {
         return false;
     }
     if (IsDown(key)) {
-        g_heldHotkeyReadDown = hotkeyShownDown = true;
+        g_keyStateEndsHold = true;
         return false;
     }
-    const bool mayNotShowYet =
-        static_cast<int32_t>(GetTickCount() - g_heldHotkeyTime) < HOOK_CHAIN_MS;
-    if (!g_heldHotkeyReadDown && (!hotkeyShownDown || mayNotShowYet)) {
+    if (!g_keyStateEndsHold) {
         return false;
     }
     // A press stored meanwhile is newer than this reading: leave it.
@@ -78,11 +95,8 @@ bool ReleaseHotkeyIfUp() {
     if (!g_pendingEvent.compare_exchange_strong(none, PENDING_RELEASED)) {
         return false;
     }
-    // A press that never showed may also be one that a tool started since
-    // swallows: that cut is made once, until Windows shows the hotkey again.
-    hotkeyShownDown = hotkeyShownDown && g_heldHotkeyReadDown;
     g_heldHotkey = 0;
-    g_heldHotkeyReadDown = false;
+    g_keyStateEndsHold = false;
     return true;
 }
 
@@ -124,22 +138,14 @@ void NoteRawInput(HRAWINPUT input) {
         EventTime(static_cast<DWORD>(GetMessageTime()));
 }
 
-// Windows removes a low-level hook that keeps it waiting and never says so.
-// Each hook's last event is compared with the device's raw input, and the
-// mouse hook also with the hotkey button held. Reinstalling a live hook by
-// mistake costs little.
-void CheckForMissedInput() {
-    const bool mouseHotkey = g_hotkey > HOTKEY_XBUTTON_BASE;
-    const bool releaseMissed = ReleaseHotkeyIfUp();
+bool (*g_foregroundHidesInput)() = ForegroundHidesInputFromHooks;
 
-    const bool keyboardMissed =
-        (releaseMissed && !mouseHotkey) || Later(rawKeyboardTime, g_keyboardHookTime);
-    // A hotkey button held that the hooks never saw go down is a click the
-    // mouse hook missed.
-    const int key = HotkeyVirtualKey(g_hotkey);
-    const bool pressMissed = mouseHotkey && key && g_heldHotkey != g_hotkey && IsDown(key);
-    const bool mouseMissed =
-        (releaseMissed && mouseHotkey) || pressMissed || Later(rawMouseTime, g_mouseHookTime);
+// Windows removes a low-level hook that keeps it waiting and never says so.
+// Each hook's last event is compared with the device's raw input. Reinstalling
+// a live hook by mistake costs little.
+void CheckForMissedInput() {
+    const bool keyboardMissed = Later(rawKeyboardTime, g_keyboardHookTime);
+    const bool mouseMissed = Later(rawMouseTime, g_mouseHookTime);
     ReinstallInputHooks(keyboardMissed, mouseMissed);
     // What the witnesses saw is accounted for: a fresh hook starts level.
     if (keyboardMissed) {
@@ -148,4 +154,11 @@ void CheckForMissedInput() {
     if (mouseMissed) {
         g_mouseHookTime = rawMouseTime;
     }
+    // Evidence that this hold's release may go unseen.
+    const bool holdsHotkey = g_heldHotkey && g_heldHotkey == g_hotkey;
+    const bool hookMissed = g_hotkey > HOTKEY_XBUTTON_BASE ? mouseMissed : keyboardMissed;
+    if (holdsHotkey && (hookMissed || g_foregroundHidesInput())) {
+        g_keyStateEndsHold = true;
+    }
+    ReleaseHotkeyIfUp();
 }

@@ -12,6 +12,9 @@ void StopWatchingForMissedInput();
 // For the window's WM_INPUT: notes when it came, never what it was.
 void NoteRawInput(HRAWINPUT input);
 
-// At each presence check, on the GUI thread: hands the relay the release of a
-// hotkey that is no longer down, and puts back a hook that missed input.
+// At each presence check, on the GUI thread: puts back a hook that missed
+// input, and hands the relay the release of a hotkey that is no longer down.
 void CheckForMissedInput();
+
+// Whether the window in front hides input from the hooks; tests replace it.
+extern bool (*g_foregroundHidesInput)();

@@ -12,7 +12,7 @@ constexpr int MONITOR_NAPS_PER_CHECK = 10;
 DWORD WINAPI MonitorThreadProc(LPVOID) {
     // Ends with the window it serves, even if another takes its place.
     HWND mainDlg = g_mainDlg.load();
-    g_targetSeen.store(false);
+    g_targetSeen.store(nullptr);
     for (;;) {
         // The check itself runs on the GUI thread, which owns every window it touches.
         SendMessageW(mainDlg, WM_CHECK_TARGET, 0, 0);
@@ -31,27 +31,24 @@ void CheckTargetPresence(HWND mainDlg) {
     HWND target = FindWindowW(TARGET_WINDOW_CLASS, TARGET_WINDOW_TITLE);
 
     if (!target) {
-        g_targetSeen.store(false);
-        // Nothing is owed to a voice changer that is gone: one that comes
-        // back is silenced as it appears.
-        g_startOwed.store(false);
-        g_stopOwed.store(false);
+        g_targetSeen.store(nullptr);
         if (warning) {
             ShowWindow(warning, g_warningBlink ? SW_SHOW : SW_HIDE);
         }
         g_warningBlink = !g_warningBlink;
         return;
     }
-    if (g_targetSeen.load()) {
+    // Another window than the one last seen is a voice changer that started
+    // since, even between two checks.
+    if (g_targetSeen.exchange(target) == target) {
         return;
     }
 
-    // Just appeared: whatever it was doing, both sides now start out silent.
+    // Whatever it was doing, both sides now start out silent. The relay sends
+    // the stop, so that a check nested in a wait never waits again.
     g_indicatorOn = 0;
     ShowWindow(g_offStatic, SW_SHOW);
-    g_talking.store(true); // forces the stop below to be sent
-    SetTalking(false);
-    g_targetSeen.store(true);
+    SilenceThroughRelay();
     if (warning) {
         ShowWindow(warning, SW_HIDE);
     }

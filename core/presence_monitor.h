@@ -1,5 +1,6 @@
 // Watches whether the voice changer is running: blinks the main window's
-// warning while it is absent and silences it once each time it appears.
+// warning while it is absent and silences it once each time it appears
+// (through the relay).
 #pragma once
 
 #include <windows.h>

@@ -15,14 +15,12 @@ wchar_t g_hotkeyName[HOTKEY_NAME_CHARS] = L"F12";
 int32_t g_indicatorOn = 0;
 bool g_warningBlink = true;
 uint32_t g_heldHotkey = 0;
-DWORD g_heldHotkeyTime = 0;
-bool g_heldHotkeyReadDown = false;
+bool g_keyStateEndsHold = false;
 DWORD g_keyboardHookTime = 0;
 DWORD g_mouseHookTime = 0;
 
 std::atomic<HWND> g_mainDlg{nullptr};
 std::atomic<int32_t> g_pendingEvent{PENDING_NONE};
-std::atomic<bool> g_talking{false};
-std::atomic<bool> g_targetSeen{false};
-std::atomic<bool> g_startOwed{false};
-std::atomic<bool> g_stopOwed{false};
+std::atomic<HWND> g_targetSeen{nullptr};
+std::atomic<uint32_t> g_talking{0};
+std::atomic<uint32_t> g_talkHandled{0};

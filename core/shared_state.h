@@ -46,22 +46,29 @@ extern int32_t g_indicatorOn;
 extern bool g_warningBlink;
 
 // What the hooks saw, for finding input they missed (GUI thread only): the
-// hotkey they saw go down and not yet up (0 when none) and when they last saw
-// it go down, and the time stamp of the last event each hook saw.
+// hotkey they saw go down and not yet up (0 when none) and the time stamp of
+// the last event each hook saw.
 extern uint32_t g_heldHotkey;
-extern DWORD g_heldHotkeyTime;
-// A presence check has read the held hotkey down during this hold.
-extern bool g_heldHotkeyReadDown;
+// The key state may end this hold: a check read it down, its hook was found
+// dead and put back, or the window in front hid input from the hooks.
+extern bool g_keyStateEndsHold;
 extern DWORD g_keyboardHookTime;
 extern DWORD g_mouseHookTime;
 
 // The only cells touched by more than one thread.
 extern std::atomic<HWND> g_mainDlg;
 extern std::atomic<int32_t> g_pendingEvent;
-extern std::atomic<bool> g_talking;
-extern std::atomic<bool> g_targetSeen;
-// A start or a stop went out whose outcome is unknown (the wait for it gave
-// up): while the talk state still asks for it, the relay sends it again until
-// one is handled, or the voice changer is gone.
-extern std::atomic<bool> g_startOwed;
-extern std::atomic<bool> g_stopOwed;
+// The voice changer window the presence check last saw, null while none.
+extern std::atomic<HWND> g_targetSeen;
+
+// The talk as the user wants it (g_talking) and the last such value whose
+// command the voice changer handled with no other command beside it
+// (g_talkHandled). Each is a version, bumped at every change, times two, plus
+// 1 while talking. The invariant, kept by core/talk_switch.cpp: the two
+// differ exactly while the voice changer may not be doing what the user
+// wants, and then the relay sends the wish again once nothing else is on its
+// way (a second after a wait that gave up). Only a command that was alone and
+// whose wish never moved while it was on its way sets g_talkHandled, so no
+// thread marks paid a debt it did not pay.
+extern std::atomic<uint32_t> g_talking;
+extern std::atomic<uint32_t> g_talkHandled;

@@ -34,6 +34,53 @@ Delivery SendTalkCommand(HWND target, bool on) {
                                                               : Delivery::Refused;
 }
 
+// Commands on their way, and how many were ever sent: a command settles the
+// wish only when no other was beside it, for then it was the last handled.
+// A thread counts itself on its way before it chooses what to send, so that
+// the relay never sends again what another thread is about to send.
+std::atomic<int32_t> commandsUnderWay{0};
+std::atomic<uint32_t> commandsSent{0};
+// After a command that was not handled, an owed one waits until this tick,
+// so that a busy voice changer is not kept busier.
+std::atomic<ULONGLONG> owedCommandNotBefore{0};
+constexpr ULONGLONG OWED_COMMAND_RETRY_MS = 1000;
+
+// True when no other command was on its way.
+bool SetOut() {
+    return commandsUnderWay.fetch_add(1) == 0;
+}
+
+void Arrive() {
+    commandsUnderWay.fetch_sub(1);
+}
+
+Delivery Deliver(bool alone, HWND target, uint32_t talk) {
+    const uint32_t sent = commandsSent.fetch_add(1) + 1;
+    const Delivery delivery = target ? SendTalkCommand(target, IsOn(talk)) : Delivery::Refused;
+    // A refused command reached nothing: nothing more can be owed to that window.
+    if (delivery != Delivery::Unknown && alone && commandsSent.load() == sent &&
+        g_talking.load() == talk) {
+        g_talkHandled.store(talk);
+    }
+    owedCommandNotBefore.store(delivery == Delivery::Handled
+                                   ? 0
+                                   : GetTickCount64() + OWED_COMMAND_RETRY_MS);
+    return delivery;
+}
+
+HWND FindTarget() {
+    return FindWindowW(TARGET_WINDOW_CLASS, TARGET_WINDOW_TITLE);
+}
+
+// A new version of the talk even when it does not change: whatever is on its
+// way no longer settles it.
+uint32_t MoveTalkTo(bool on) {
+    uint32_t talk = g_talking.load();
+    while (!g_talking.compare_exchange_weak(talk, NextTalk(talk, on))) {
+    }
+    return NextTalk(talk, on);
+}
+
 void NotifyMainWindow(UINT message) {
     HWND mainDlg = g_mainDlg.load();
     if (mainDlg) {
@@ -43,83 +90,66 @@ void NotifyMainWindow(UINT message) {
 
 } // namespace
 
+bool IsTalking() {
+    return IsOn(g_talking.load());
+}
+
 bool SetTalking(bool on) {
-    bool expected = !on;
-    if (!g_talking.compare_exchange_strong(expected, on)) {
+    const bool alone = SetOut();
+    uint32_t talk = g_talking.load();
+    bool changes = false;
+    do {
+        changes = IsOn(talk) != on;
+    } while (changes && !g_talking.compare_exchange_weak(talk, NextTalk(talk, on)));
+    talk = NextTalk(talk, on);
+    const Delivery delivery = changes ? Deliver(alone, FindTarget(), talk) : Delivery::Refused;
+    Arrive();
+    if (!changes) {
         return false;
     }
-    // A new command supersedes a start still owed for the talk before it.
-    g_startOwed.store(false);
-
-    HWND target = FindWindowW(TARGET_WINDOW_CLASS, TARGET_WINDOW_TITLE);
-    const Delivery delivery = target ? SendTalkCommand(target, on) : Delivery::Refused;
     if (delivery == Delivery::Refused) {
         // Nothing reached the target, so it is silent as far as we know.
-        g_talking.store(false);
+        if (on) {
+            g_talking.compare_exchange_strong(talk, NextTalk(talk, false));
+        }
         return false;
     }
-
-    if (delivery == Delivery::Handled) {
-        // The target now does what the user asks: nothing is owed.
-        g_stopOwed.store(false);
-    } else if (on) {
-        // A busy target takes back a start it had not begun to handle: the
-        // user would talk into a microphone that is off for the whole hold.
-        g_startOwed.store(true);
-    } else {
-        // The user let go, so the window shows OFF, but the target may still
-        // be transmitting.
-        g_stopOwed.store(true);
-    }
-    if (on && !g_talking.load()) {
-        // A stop forced meanwhile (the voice changer just appeared, the desk
-        // was taken away) may have gone out ahead of this start: it may be
-        // transmitting with nobody talking, so the stop is owed again.
-        g_stopOwed.store(true);
-        return true;
-    }
-    // A start that may have arrived counts as talking, so that the release
-    // sends a stop.
+    // A command whose wait gave up may or may not have arrived: a start
+    // counts as talking, so that the release sends a stop.
     NotifyMainWindow(on ? WM_TALK_STARTED : WM_TALK_STOPPED);
     return true;
 }
 
+void SilenceThroughRelay() {
+    MoveTalkTo(false);
+}
+
 bool StopTalkingNow() {
-    if (!g_talking.load() && !g_stopOwed.load()) {
+    if (!IsTalking() && !CommandOwed()) {
         return false;
     }
-    g_talking.store(true); // forces the stop whatever the talk state
-    return SetTalking(false);
+    const bool alone = SetOut();
+    const bool sent = Deliver(alone, FindTarget(), MoveTalkTo(false)) != Delivery::Refused;
+    Arrive();
+    return sent;
 }
 
 bool CommandOwed() {
-    return g_talking.load() ? g_startOwed.load() : g_stopOwed.load();
+    return g_talking.load() != g_talkHandled.load();
 }
 
 void SendOwedCommand() {
-    // A second round only for a start overtaken by the user's release.
-    for (int round = 0; round < 2; ++round) {
-        const bool on = g_talking.load();
-        std::atomic<bool>& owed = on ? g_startOwed : g_stopOwed;
-        if (!owed.load()) {
-            return;
-        }
-        // A voice changer that is gone, or refuses, is owed nothing.
-        HWND target = FindWindowW(TARGET_WINDOW_CLASS, TARGET_WINDOW_TITLE);
-        const Delivery delivery = target ? SendTalkCommand(target, on) : Delivery::Refused;
-        if (delivery != Delivery::Unknown) {
-            owed.store(false);
-        }
-        if (delivery == Delivery::Refused || g_talking.load() == on) {
-            return;
-        }
-        // The user pressed or let go meanwhile, from the window: that command
-        // may have landed before this one, so it is owed again. A stop goes
-        // out at once from here, so that it cannot land before this start,
-        // whatever the window's own stop meanwhile marks as paid.
-        (on ? g_stopOwed : g_startOwed).store(true);
-        if (!on) {
-            return;
-        }
+    if (!CommandOwed() || GetTickCount64() < owedCommandNotBefore.load()) {
+        return;
     }
+    // A window the presence check has not seen yet is silenced by it.
+    HWND target = FindTarget();
+    if (!target || target != g_targetSeen.load()) {
+        owedCommandNotBefore.store(GetTickCount64() + OWED_COMMAND_RETRY_MS);
+        return;
+    }
+    if (SetOut()) {
+        Deliver(true, target, g_talking.load());
+    }
+    Arrive();
 }

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 // The voice changer's top-level window, found anew at every command.
 constexpr wchar_t TARGET_WINDOW_CLASS[] = L"PELORINVOICECHANGER";
 constexpr wchar_t TARGET_WINDOW_TITLE[] = L"Pelorin Voice Changer";
@@ -18,20 +20,30 @@ constexpr DWORD TALK_COMMAND_BYTES = 3;
 // How long one talk command may keep the caller waiting for the target.
 constexpr UINT TALK_SEND_TIMEOUT_MS = 1500;
 
+// Whether a value of g_talking asks to talk, and the next value after it.
+constexpr bool IsOn(uint32_t talk) {
+    return (talk & 1) != 0;
+}
+constexpr uint32_t NextTalk(uint32_t talk, bool on) {
+    return (talk | 1) + (on ? 2 : 1);
+}
+bool IsTalking();
+
 // Returns true when the command went to the target (and the main window was
-// told), false when nothing was sent. A command that the target was not seen
-// to handle is owed (g_startOwed, g_stopOwed) until one is handled.
+// told), false when nothing was sent (no change, or no voice changer).
 bool SetTalking(bool on);
 
-// Whether a command is owed for the present talk state: a start while the
-// user talks, a stop while silent.
+// Ends any talk without waiting: the relay sends the stop.
+void SilenceThroughRelay();
+
+// Ends any talk, and pays a stop owed, with one stop sent at once; false when
+// none was sent (nothing to end, or no voice changer).
+bool StopTalkingNow();
+
+// Whether the voice changer may not be doing what the user wants.
 bool CommandOwed();
 
-// Sends the owed command again; the talk state and the window stay as they
-// are. Only the relay thread and the teardown after it call this, so that no
-// owed stop can land behind a hotkey start sent after it.
+// Sends the wish again to the voice changer the presence check saw, unless
+// nothing is owed, another command is on its way, or a wait gave up less
+// than a second ago. The relay calls it whenever idle, and the exit after it.
 void SendOwedCommand();
-
-// Ends any talk, and pays a stop owed, with one stop; false when none was
-// sent (nothing to end, or no voice changer).
-bool StopTalkingNow();

@@ -60,6 +60,9 @@ INT_PTR CALLBACK HotkeyDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM 
                 // The held old key's release would no longer match. Through the
                 // relay, the stop also follows a press it may still have in hand.
                 g_pendingEvent.store(PENDING_RELEASED);
+                // Nothing found of the old key's hold is the new one's.
+                g_heldHotkey = 0;
+                g_keyStateEndsHold = false;
             }
             g_hotkey = g_pendingHotkey;
             g_hotkeyDlg = nullptr;

@@ -51,7 +51,7 @@ endforeach()
 
 # Exactly these of Windows' own DLLs: another is one more thing to trust, and
 # a missing one is a part of the program that is gone.
-set(expected gdi32.dll kernel32.dll msvcrt.dll user32.dll wtsapi32.dll)
+set(expected advapi32.dll gdi32.dll kernel32.dll msvcrt.dll user32.dll wtsapi32.dll)
 string(REGEX MATCHALL "DLL Name: [^\n]+" dlls "${dump}")
 string(TOLOWER "${dlls}" dlls)
 list(TRANSFORM dlls REPLACE "^dll name: " "")

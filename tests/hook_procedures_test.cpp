@@ -107,17 +107,34 @@ TEST(HookProcedures, EventsHandOnOnlyTheHotkeyAndPostEveryRelease) {
     g_hotkeyDlg = nullptr;
 }
 
-// A hold read down before, now up for Windows (F12 is not down here): a
-// press the relay has not taken yet is newer than that reading.
-TEST(MissedInput, ReleaseFoundByTheKeyStateNeverOverwritesAPressNotYetRelayed) {
-    g_hotkey = g_heldHotkey = VK_F12;
-    g_heldHotkeyReadDown = true;
-    g_pendingEvent.store(PRESSED);
-    CheckForMissedInput();
-    EXPECT_EQ(g_pendingEvent.load(), PRESSED);
+// F12 is never down here: a hold the hooks saw reads up. It ends only on
+// evidence that its release could have gone unseen, and never over a press
+// the relay has not taken yet, which is newer than the reading.
+TEST(MissedInput, ReleaseFoundByTheKeyStateNeedsEvidenceAndNeverOverwritesAPress) {
+    static bool foregroundHides = false;
+    bool (*const realQuery)() = g_foregroundHidesInput;
+    g_foregroundHidesInput = [] { return foregroundHides; };
+    const struct {
+        const char* what;
+        bool readDown, hidden;
+        int32_t pending, expected;
+    } cases[] = {
+        {"a tool swallows it", false, false, NONE, NONE},
+        {"read down before", true, false, NONE, RELEASED},
+        {"a window with more rights in front", false, true, NONE, RELEASED},
+        {"read down, press not yet relayed", true, false, PRESSED, PRESSED},
+    };
+    for (const auto& c : cases) {
+        g_hotkey = g_heldHotkey = VK_F12;
+        g_keyStateEndsHold = c.readDown;
+        foregroundHides = c.hidden;
+        g_pendingEvent.store(c.pending);
+        CheckForMissedInput();
+        EXPECT_EQ(g_pendingEvent.load(), c.expected) << c.what;
+        EXPECT_EQ(g_heldHotkey, c.expected == RELEASED ? 0u : VK_F12) << c.what;
+    }
+    g_foregroundHidesInput = realQuery;
     g_pendingEvent.store(NONE);
-    CheckForMissedInput();
-    EXPECT_EQ(g_pendingEvent.load(), RELEASED) << "the lost release itself";
 }
 
 } // namespace

@@ -107,7 +107,7 @@ TEST_F(HotkeyDialog, PromptNamesEachReleasedInputAndSkipsNamelessKeys) {
 
 // What Apply makes of the choice, the end-to-end chooser test shows; here,
 // what it cannot see: Enter and Escape close nothing, and applying the active
-// hotkey again does not end a talk it holds.
+// hotkey again does not end a talk it holds; another forgets the old hold.
 TEST_F(HotkeyDialog, OnlyApplyClosesAndTheActiveHotkeyAgainEndsNothing) {
     ShowWindow(dialog, SW_SHOWNA); // EndDialog would hide it
     SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
@@ -115,11 +115,23 @@ TEST_F(HotkeyDialog, OnlyApplyClosesAndTheActiveHotkeyAgainEndsNothing) {
     EXPECT_EQ(g_hotkeyDlg, dialog) << "Enter and Escape leave the window open";
     EXPECT_TRUE(IsWindowVisible(dialog));
 
-    g_pendingEvent.store(PENDING_NONE);
-    SendMessageW(dialog, WM_INPUT_RELEASED, 0, VK_F12);
-    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_APPLY, BN_CLICKED), 0);
-    EXPECT_EQ(g_hotkeyDlg, nullptr);
-    EXPECT_EQ(g_pendingEvent.load(), PENDING_NONE);
+    for (const uint32_t chosen : {VK_F12, VK_F9}) {
+        g_heldHotkey = VK_F12; // held, and read down by a check
+        g_keyStateEndsHold = true;
+        g_pendingEvent.store(PENDING_NONE);
+        SendMessageW(dialog, WM_INPUT_RELEASED, 0, chosen);
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_APPLY, BN_CLICKED), 0);
+        EXPECT_EQ(g_hotkeyDlg, nullptr);
+        const bool same = chosen == VK_F12;
+        EXPECT_EQ(g_pendingEvent.load(), same ? PENDING_NONE : PENDING_RELEASED) << chosen;
+        EXPECT_EQ(g_heldHotkey, same ? VK_F12 : 0u) << chosen;
+        EXPECT_EQ(g_keyStateEndsHold, same) << chosen;
+        DestroyWindow(dialog);
+        dialog = CreateDialogParamW(g_hInstance, MAKEINTRESOURCEW(IDD_HOTKEY), nullptr,
+                                    HotkeyDlgProc, 0);
+    }
+    g_heldHotkey = 0;
+    g_keyStateEndsHold = false;
 }
 
 TEST(BoundedText, LongTextIsCutAndTerminatedWithoutTouchingPastTheEnd) {

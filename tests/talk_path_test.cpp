@@ -21,14 +21,28 @@ namespace {
 // The longest a user should wait on a voice changer that never answers.
 constexpr ULONGLONG LONGEST_WAIT_MS = 2000;
 
+HWND FindVoiceChanger() {
+    return FindWindowW(TARGET_WINDOW_CLASS, TARGET_WINDOW_TITLE);
+}
+
 class TalkPath : public ::testing::Test {
   protected:
     void SetUp() override {
-        g_talking.store(false);
-        g_stopOwed.store(false);
+        g_talking.store(0);
+        g_talkHandled.store(0);
         g_pendingEvent.store(PENDING_NONE);
-        g_targetSeen.store(false);
+        g_targetSeen.store(nullptr);
+        g_hotkey = HOTKEY_INITIAL;
+        g_heldHotkey = 0;
         g_mainDlg.store(probe.Window());
+    }
+    // Whatever a failed test left running or owed stays with it.
+    void TearDown() override {
+        RemoveInputHooks();
+        g_mainDlg.store(nullptr);
+        g_talking.store(0);
+        g_talkHandled.store(0);
+        g_pendingEvent.store(PENDING_NONE);
     }
 
     // Runs SetTalking on a worker while this thread keeps serving the
@@ -46,18 +60,18 @@ class TalkPath : public ::testing::Test {
 };
 
 // From the switch, the relay and real F12 through the hooks until they come out.
-TEST_F(TalkPath, EachChangeSendsOneCommandAndAHandledOneSettlesTheStopOwed) {
+TEST_F(TalkPath, EachChangeSendsOneCommandAndAHandledOneSettlesTheTalk) {
     StandIn target;
     ASSERT_TRUE(target.Start());
 
-    g_stopOwed.store(true);
     EXPECT_FALSE(SetTalking(false)) << "stop while silent";
+    SilenceThroughRelay(); // a stop owed, as to a voice changer just seen
+    EXPECT_TRUE(CommandOwed());
     EXPECT_TRUE(SetTalking(true));
-    EXPECT_FALSE(g_stopOwed.load()) << "a handled start";
+    EXPECT_FALSE(CommandOwed()) << "a handled start";
     EXPECT_FALSE(SetTalking(true)) << "auto-repeat";
-    g_stopOwed.store(true); // left by an earlier stop whose outcome is unknown
     EXPECT_TRUE(SetTalking(false));
-    EXPECT_FALSE(g_stopOwed.load()) << "a handled stop";
+    EXPECT_FALSE(CommandOwed()) << "a handled stop";
     EXPECT_FALSE(SetTalking(false));
     // Sent from this thread, the notifications were handled before SetTalking returned.
     EXPECT_EQ(probe.Received(), (std::vector<UINT>{WM_TALK_STARTED, WM_TALK_STOPPED}));
@@ -73,7 +87,6 @@ TEST_F(TalkPath, EachChangeSendsOneCommandAndAHandledOneSettlesTheStopOwed) {
     EXPECT_EQ(target.Payloads(), (Payloads{"2|1", "2|0", "2|1", "2|0"}));
 
     const size_t notified = probe.Received().size();
-    g_hotkey = VK_F12;
     InstallInputHooks();
     ASSERT_NE(g_mouseHook, nullptr) << "F12 below tells of the keyboard's";
 
@@ -103,20 +116,11 @@ TEST_F(TalkPath, DecoysGetNothingAndWithoutTheVoiceChangerTheStateStaysSilent) {
     target.Stop();
 
     EXPECT_FALSE(SetTalking(true));
-    EXPECT_FALSE(g_talking.load());
-    g_talking.store(true); // a stop whose voice changer has vanished
+    EXPECT_FALSE(IsTalking());
+    g_talking.store(NextTalk(0, true)); // a stop whose voice changer has vanished
     EXPECT_FALSE(SetTalking(false));
-    EXPECT_FALSE(g_talking.load());
+    EXPECT_FALSE(IsTalking());
     EXPECT_TRUE(probe.Received().empty());
-    // Nothing is owed to a voice changer that is gone, after one more try.
-    g_stopOwed.store(true);
-    SendOwedCommand();
-    EXPECT_FALSE(g_stopOwed.load());
-    g_talking.store(true);
-    g_startOwed.store(true);
-    SendOwedCommand();
-    EXPECT_FALSE(g_startOwed.load());
-    g_talking.store(false);
 
     ASSERT_TRUE(target.Start());
     EXPECT_TRUE(SetTalking(true));
@@ -146,10 +150,62 @@ TEST_F(TalkPath, SlowVoiceChangerIsWaitedForAndGetsOneStartFromTwoAtOnce) {
     EXPECT_EQ(probe.Received(), (std::vector<UINT>{WM_TALK_STARTED}));
 }
 
-// A command the target never handled may or may not arrive: a start counts as
-// talking, so that the release sends a stop; a stop shows OFF but stays owed.
-// One the target died on did not arrive.
-TEST_F(TalkPath, UnansweredStartCountsAsTalkingUnansweredStopStaysOwedDeadTargetGotNothing) {
+// A voice changer is silenced once as each new window of it appears, even
+// between two checks, and by the relay: here the check comes while a start
+// is on its way, so that start settles nothing and the stop follows it.
+TEST_F(TalkPath, EachNewVoiceChangerWindowIsSilencedOnceBehindWhatIsOnItsWay) {
+    auto first = std::make_shared<StandIn>(L"--delay-ms 300");
+    ASSERT_TRUE(first->Start());
+    ASSERT_TRUE(RunWhilePumping(10000, [first] {
+        std::thread relay([] { SetTalking(true); });
+        first->WaitForCommandCount(1, 5000);
+        CheckTargetPresence(g_mainDlg.load());
+        relay.join();
+    }));
+    EXPECT_EQ(first->Payloads(), (Payloads{"2|1"})) << "the check waited on the voice changer";
+    EXPECT_FALSE(IsTalking());
+    SendOwedCommand();
+    CheckTargetPresence(g_mainDlg.load());
+    SendOwedCommand();
+    EXPECT_EQ(first->Payloads(), (Payloads{"2|1", "2|0"})) << "silenced once";
+    EXPECT_FALSE(CommandOwed());
+
+    first->Stop();
+    StandIn second; // no check in between
+    ASSERT_TRUE(second.Start());
+    CheckTargetPresence(g_mainDlg.load());
+    SendOwedCommand();
+    EXPECT_EQ(second.Payloads(), (Payloads{"2|0"}));
+}
+
+// A command the relay sends again while the user lets go or presses on the
+// window may land before or after the window's own: here that one is
+// handled inside the relay's handler. Neither settles the talk, and the
+// relay sends what the user wants last.
+TEST_F(TalkPath, CommandSentAgainWhileTheUserActsOnTheWindowIsFollowedByTheUsers) {
+    for (bool on : {true, false}) {
+        auto target = std::make_shared<StandIn>(L"--serve-first-ms 1000");
+        ASSERT_TRUE(target->Start());
+        g_targetSeen.store(FindVoiceChanger());
+        g_talking.store(NextTalk(g_talkHandled.load(), on)); // owed
+        ASSERT_TRUE(RunWhilePumping(10000, [target, on] {
+            std::thread relay([] { SendOwedCommand(); });
+            target->WaitForCommandCount(1, 5000);
+            SetTalking(!on); // the window's own
+            relay.join();
+        }));
+        EXPECT_TRUE(CommandOwed()) << on;
+        SendOwedCommand();
+        const std::string want = on ? "2|0" : "2|1", sentAgain = on ? "2|1" : "2|0";
+        EXPECT_EQ(target->Payloads(), (Payloads{sentAgain, want, want})) << on;
+        EXPECT_FALSE(CommandOwed()) << on;
+    }
+}
+
+// A command the target never handled may or may not arrive: it counts as
+// done, so that the release sends a stop, but stays owed. One the target
+// died on did not arrive.
+TEST_F(TalkPath, UnansweredCommandCountsAsSentAndStaysOwedDeadTargetGotNothing) {
     StandIn target(L"--hang-from 1");
     ASSERT_TRUE(target.Start());
     // Every wait of the stopper is bounded, so joining it is safe.
@@ -161,63 +217,17 @@ TEST_F(TalkPath, UnansweredStartCountsAsTalkingUnansweredStopStaysOwedDeadTarget
     stopper.join();
     ASSERT_EQ(target.Payloads(), (Payloads{"2|1"})) << "the start never reached the handler";
     ASSERT_EQ(sent, false) << "SetTalking hung or counted the start as sent";
-    EXPECT_FALSE(g_talking.load());
+    EXPECT_FALSE(IsTalking());
     EXPECT_TRUE(probe.Received().empty());
 
     ASSERT_TRUE(target.Start());
-
     for (bool on : {true, false}) {
         ASSERT_EQ(SetTalkingWithin(LONGEST_WAIT_MS, on), true) << on << ": too slow or not sent";
-        EXPECT_EQ(g_talking.load(), on);
-        EXPECT_EQ(g_stopOwed.load(), !on) << "only the stop is owed";
+        EXPECT_EQ(IsTalking(), on);
+        EXPECT_TRUE(CommandOwed()) << on;
     }
-
-    // Sent again on request, and still owed while the target does not answer.
-    ASSERT_TRUE(RunWhilePumping(10000, [] { SendOwedCommand(); }));
-    EXPECT_TRUE(g_stopOwed.load());
     EXPECT_EQ(probe.Received(), (std::vector<UINT>{WM_TALK_STARTED, WM_TALK_STOPPED}));
     EXPECT_EQ(target.Payloads(), (Payloads{"2|1"})) << "only the first reached the handler";
-}
-
-// The voice changer appears while a start is on its way and the presence
-// check silences it; here the silencing is handled inside the start's handler,
-// so it lands first and the voice changer ends up transmitting.
-TEST_F(TalkPath, StartOvertakenByTheSilencingOfAnAppearingVoiceChangerLeavesAStopOwed) {
-    auto target = std::make_shared<StandIn>(L"--serve-first-ms 1000");
-    ASSERT_TRUE(target->Start());
-
-    ASSERT_TRUE(RunWhilePumping(10000, [target] {
-        std::thread relay([] { SetTalking(true); });
-        target->WaitForCommandCount(1, 5000);
-        CheckTargetPresence(g_mainDlg.load()); // the voice changer is new to it
-        relay.join();
-    }));
-    EXPECT_EQ(target->Payloads(), (Payloads{"2|1", "2|0"}));
-    EXPECT_FALSE(g_talking.load());
-    EXPECT_TRUE(g_stopOwed.load());
-}
-
-// A command the relay sends again while the user lets go or presses on the
-// window may land after the window's own: here that one is handled inside
-// the relay's handler. A stop then follows at once; a start is owed.
-TEST_F(TalkPath, CommandSentAgainWhileTheUserActsOnTheWindowIsFollowedByTheUsers) {
-    for (bool on : {true, false}) {
-        auto target = std::make_shared<StandIn>(L"--serve-first-ms 1000");
-        ASSERT_TRUE(target->Start());
-        g_talking.store(on);
-        (on ? g_startOwed : g_stopOwed).store(true);
-        ASSERT_TRUE(RunWhilePumping(10000, [target, on] {
-            std::thread relay([] { SendOwedCommand(); });
-            target->WaitForCommandCount(1, 5000);
-            SetTalking(!on); // the window's own
-            relay.join();
-        }));
-        const Payloads expected = on ? Payloads{"2|1", "2|0", "2|0"} : Payloads{"2|0", "2|1"};
-        EXPECT_EQ(target->Payloads(), expected);
-        EXPECT_EQ(g_startOwed.load(), !on);
-        g_startOwed.store(false);
-        g_talking.store(false);
-    }
 }
 
 // An owed stop goes out again a second after the last try gave up, not at
@@ -225,7 +235,8 @@ TEST_F(TalkPath, CommandSentAgainWhileTheUserActsOnTheWindowIsFollowedByTheUsers
 TEST_F(TalkPath, RelaySendsAnOwedStopAgainASecondAfterTheLastTry) {
     StandIn target(L"--delay-ms 1600"); // slower than any wait: the stop stays owed
     ASSERT_TRUE(target.Start());
-    g_stopOwed.store(true);
+    g_targetSeen.store(FindVoiceChanger());
+    SilenceThroughRelay();
     StartEventRelay();
     ASSERT_TRUE(target.WaitForCommandCount(2, 10000));
     EXPECT_TRUE(StopEventRelay());

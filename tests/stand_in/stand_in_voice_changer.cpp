@@ -2,8 +2,9 @@
 // and title that logs every WM_COPYDATA it receives.
 //
 //   stand_in_voice_changer.exe [--log FILE] [--delay-ms N] [--hang-from K]
-//                              [--busy-ms N [--busy-after K]] [--serve-first-ms N]
-//                              [--class NAME] [--title TEXT]
+//                              [--busy-ms N [--busy-after K]]
+//                              [--serve-first-ms N [--serve-at K]]
+//                              [--random-delay-ms N] [--class NAME] [--title TEXT]
 //
 // Each message appends one line to FILE:
 //   id=<dwData> bytes=<cbData> hex=<bytes as hex> wparam=<wParam> qpc=<QueryPerformanceCounter>
@@ -11,8 +12,10 @@
 // message (counting from 1) and all later ones never return. --busy-ms N keeps
 // the window's thread busy for N ms outside any handler, once: right after the
 // window appears, or after handling the K-th message when --busy-after is given.
-// --serve-first-ms N makes the first handler take N ms while handling the
-// messages sent meanwhile, as a handler that itself waits on a window does.
+// --serve-first-ms N makes the first handler (the K-th with --serve-at) take
+// N ms while handling the messages sent meanwhile, as a handler that itself
+// waits on a window does. --random-delay-ms N makes each handler take a
+// random time below N ms, and one in 60 longer than any wait.
 // --class and --title make a decoy: a window the program must not talk to.
 #include <windows.h>
 #include <shellapi.h>
@@ -31,6 +34,8 @@ unsigned long g_hangFrom = 0;
 unsigned long g_busyMs = 0;
 unsigned long g_busyAfter = 0;
 unsigned long g_serveFirstMs = 0;
+unsigned long g_serveAt = 1;
+unsigned long g_randomDelayMs = 0;
 const wchar_t* g_class = L"PELORINVOICECHANGER";
 const wchar_t* g_title = L"Pelorin Voice Changer";
 constexpr UINT WM_BE_BUSY = WM_APP + 1;
@@ -90,7 +95,10 @@ LRESULT CALLBACK StandInWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
         if (g_delayMs) {
             Sleep(g_delayMs);
         }
-        if (g_serveFirstMs && g_received == 1) {
+        if (g_randomDelayMs) {
+            Sleep(std::rand() % 60 == 0 ? 1600 : std::rand() % g_randomDelayMs);
+        }
+        if (g_serveFirstMs && g_received == g_serveAt) {
             ServeSentMessagesFor(g_serveFirstMs);
         }
         return TRUE;
@@ -115,7 +123,9 @@ void ParseArguments() {
                    {L"--hang-from", &g_hangFrom},
                    {L"--busy-ms", &g_busyMs},
                    {L"--busy-after", &g_busyAfter},
-                   {L"--serve-first-ms", &g_serveFirstMs}};
+                   {L"--serve-first-ms", &g_serveFirstMs},
+                   {L"--serve-at", &g_serveAt},
+                   {L"--random-delay-ms", &g_randomDelayMs}};
     int count = 0;
     wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
     for (int i = 1; args && i + 1 < count; i += 2) {
@@ -139,6 +149,7 @@ void ParseArguments() {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     ParseArguments();
+    std::srand(GetTickCount());
 
     WNDCLASSW windowClass = {};
     windowClass.lpfnWndProc = StandInWndProc;
