@@ -65,10 +65,11 @@ extern std::atomic<HWND> g_targetSeen;
 // command the voice changer handled with no other command beside it
 // (g_talkHandled). Each is a version, bumped at every change, times two, plus
 // 1 while talking. The invariant, kept by core/talk_switch.cpp: the two
-// differ exactly while the voice changer may not be doing what the user
-// wants, and then the relay sends the wish again once nothing else is on its
-// way (a second after a wait that gave up). Only a command that was alone and
-// whose wish never moved while it was on its way sets g_talkHandled, so no
-// thread marks paid a debt it did not pay.
+// differ whenever the voice changer may not be doing what the user wants,
+// and while they differ the relay sends the wish again once nothing else is
+// on its way (a second after a wait that gave up). Only the thread whose
+// command was handled alone marks its own version paid, so no thread marks
+// paid a debt it did not pay, and a newer wish is never paid by an older
+// command.
 extern std::atomic<uint32_t> g_talking;
 extern std::atomic<uint32_t> g_talkHandled;

@@ -34,12 +34,12 @@ Delivery SendTalkCommand(HWND target, bool on) {
                                                               : Delivery::Refused;
 }
 
-// Commands on their way, and how many were ever sent: a command settles the
-// wish only when no other was beside it, for then it was the last handled.
-// A thread counts itself on its way before it chooses what to send, so that
-// the relay never sends again what another thread is about to send.
+// How many commands are on their way. Only a command that set out alone
+// settles the talk: one sent beside it may have been handled before it or
+// after. A thread counts itself on its way before it chooses what to send,
+// so that the relay never sends again what another thread is about to send.
+// A command settles its own version only: a newer one stays owed.
 std::atomic<int32_t> commandsUnderWay{0};
-std::atomic<uint32_t> commandsSent{0};
 // After a command that was not handled, an owed one waits until this tick,
 // so that a busy voice changer is not kept busier.
 std::atomic<ULONGLONG> owedCommandNotBefore{0};
@@ -55,11 +55,9 @@ void Arrive() {
 }
 
 Delivery Deliver(bool alone, HWND target, uint32_t talk) {
-    const uint32_t sent = commandsSent.fetch_add(1) + 1;
     const Delivery delivery = target ? SendTalkCommand(target, IsOn(talk)) : Delivery::Refused;
     // A refused command reached nothing: nothing more can be owed to that window.
-    if (delivery != Delivery::Unknown && alone && commandsSent.load() == sent &&
-        g_talking.load() == talk) {
+    if (delivery != Delivery::Unknown && alone) {
         g_talkHandled.store(talk);
     }
     owedCommandNotBefore.store(delivery == Delivery::Handled

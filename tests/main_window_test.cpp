@@ -283,7 +283,8 @@ TEST_F(MainWindowInProcess, HoldTalksUntilLetGoAndAReleaseTheHooksNeverSawEndsIt
         if (c.beside == TOOL_SWALLOWING_IN_SOME_WINDOWS) {
             EXPECT_FALSE(KeyDown(VK_XBUTTON2)) << c.what << ": the tool did not swallow it";
         }
-        WaitForChecks(3);
+        // A tool's press may be cut by a guess from time; any other hold reads down.
+        WaitForChecks(c.beside == NOTHING ? 1 : 3);
         EXPECT_EQ(target->Payloads().back(), "2|1") << c.what << ": cut while held";
 
         const long long letGo = QpcNow();

@@ -15,7 +15,8 @@
 // --serve-first-ms N makes the first handler (the K-th with --serve-at) take
 // N ms while handling the messages sent meanwhile, as a handler that itself
 // waits on a window does. --random-delay-ms N makes each handler take a
-// random time below N ms, and one in 60 longer than any wait.
+// random time below N ms, and one in a hundred then keeps the window's thread
+// busy for longer than any wait.
 // --class and --title make a decoy: a window the program must not talk to.
 #include <windows.h>
 #include <shellapi.h>
@@ -96,7 +97,11 @@ LRESULT CALLBACK StandInWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
             Sleep(g_delayMs);
         }
         if (g_randomDelayMs) {
-            Sleep(std::rand() % 60 == 0 ? 1600 : std::rand() % g_randomDelayMs);
+            Sleep(static_cast<DWORD>(std::rand()) % g_randomDelayMs);
+            if (std::rand() % 100 == 0) {
+                g_busyMs = 1600;
+                PostMessageW(window, WM_BE_BUSY, 0, 0);
+            }
         }
         if (g_serveFirstMs && g_received == g_serveAt) {
             ServeSentMessagesFor(g_serveFirstMs);
