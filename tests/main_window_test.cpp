@@ -546,7 +546,7 @@ TEST_F(MainWindowInProcess, TalkEndsWhereTheUserIsInAnyOrder) {
     const unsigned seed = GetTickCount();
     std::printf("seed %u\n", seed);
     std::mt19937 random(seed);
-    for (int round = 0; round < 200; ++round) {
+    for (int round = 0; round < 150; ++round) {
         bool hotkeyDown = false;
         bool buttonDown = false;
         for (int step = static_cast<int>(random() % 6); step >= 0; --step) {

@@ -179,25 +179,28 @@ TEST_F(TalkPath, EachNewVoiceChangerWindowIsSilencedOnceBehindWhatIsOnItsWay) {
 }
 
 // A command the relay sends again while the user lets go or presses on the
-// window may land before or after the window's own: here that one is
-// handled inside the relay's handler. Neither settles the talk, and the
-// relay sends what the user wants last.
+// window is still in its handler when the window's own is handled, and is
+// acted on after it: the window's, sent beside another, settles nothing, and
+// the relay sends what the user wants once more.
 TEST_F(TalkPath, CommandSentAgainWhileTheUserActsOnTheWindowIsFollowedByTheUsers) {
     for (bool on : {true, false}) {
-        auto target = std::make_shared<StandIn>(L"--serve-first-ms 1000");
+        auto target = std::make_shared<StandIn>(L"--serve-first-ms 1800");
         ASSERT_TRUE(target->Start());
         g_targetSeen.store(FindVoiceChanger());
         g_talking.store(NextTalk(g_talkHandled.load(), on)); // owed
         ASSERT_TRUE(RunWhilePumping(10000, [target, on] {
             std::thread relay([] { SendOwedCommand(); });
-            target->WaitForCommandCount(1, 5000);
+            // The relay's command is in its handler, not yet acted on.
+            HWND status = FindWindowExW(FindVoiceChanger(), nullptr, L"STATIC", nullptr);
+            WaitUntil([status] { return WindowText(status) == L"serving"; }, 5000);
             SetTalking(!on); // the window's own
             relay.join();
         }));
-        EXPECT_TRUE(CommandOwed()) << on;
-        SendOwedCommand();
+        StartEventRelay();
+        EXPECT_TRUE(target->WaitForCommandCount(3, 5000)) << on;
+        EXPECT_TRUE(StopEventRelay());
         const std::string want = on ? "2|0" : "2|1", sentAgain = on ? "2|1" : "2|0";
-        EXPECT_EQ(target->Payloads(), (Payloads{sentAgain, want, want})) << on;
+        EXPECT_EQ(target->Payloads(), (Payloads{want, sentAgain, want})) << on;
         EXPECT_FALSE(CommandOwed()) << on;
     }
 }

@@ -12,11 +12,11 @@
 // message (counting from 1) and all later ones never return. --busy-ms N keeps
 // the window's thread busy for N ms outside any handler, once: right after the
 // window appears, or after handling the K-th message when --busy-after is given.
-// --serve-first-ms N makes the first handler (the K-th with --serve-at) take
-// N ms while handling the messages sent meanwhile, as a handler that itself
-// waits on a window does. --random-delay-ms N makes each handler take a
-// random time below N ms, and one in a hundred then keeps the window's thread
-// busy for longer than any wait.
+// --serve-first-ms N makes the first handler (the K-th with --serve-at) spend
+// N ms handling the messages sent meanwhile before it acts on and logs its
+// own, as a handler that itself waits on a window does. --random-delay-ms N makes each handler take a
+// random time below N ms, one in eight acts on it only after serving others,
+// and one in 150 then keeps the window's thread busy for longer than any wait.
 // --class and --title make a decoy: a window the program must not talk to.
 #include <windows.h>
 #include <shellapi.h>
@@ -77,6 +77,15 @@ LRESULT CALLBACK StandInWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_COPYDATA: {
         const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
         ++g_received;
+        // Acts only after serving what came meanwhile, as one that first
+        // waits on a window does: the last command it acts on may be one
+        // sent before those.
+        if (g_serveFirstMs && g_received == g_serveAt) {
+            SetWindowTextW(g_status, L"serving"); // for a test to wait on
+            ServeSentMessagesFor(g_serveFirstMs);
+        } else if (g_randomDelayMs && std::rand() % 8 == 0) {
+            ServeSentMessagesFor(static_cast<DWORD>(std::rand()) % g_randomDelayMs);
+        }
         AppendLog(wParam, data);
         if (data->dwData == 42 && data->cbData == 3 && data->lpData) {
             g_talkingShown = std::memcmp(data->lpData, "2|1", 3) == 0;
@@ -98,13 +107,10 @@ LRESULT CALLBACK StandInWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
         }
         if (g_randomDelayMs) {
             Sleep(static_cast<DWORD>(std::rand()) % g_randomDelayMs);
-            if (std::rand() % 100 == 0) {
+            if (std::rand() % 150 == 0) {
                 g_busyMs = 1600;
                 PostMessageW(window, WM_BE_BUSY, 0, 0);
             }
-        }
-        if (g_serveFirstMs && g_received == g_serveAt) {
-            ServeSentMessagesFor(g_serveFirstMs);
         }
         return TRUE;
     }
