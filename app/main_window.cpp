@@ -140,7 +140,6 @@ bool LeftButtonDown() {
 // releases will go to another desktop or never come, so every talk ends now.
 void EndEveryTalk() {
     g_pendingEvent.store(PENDING_NONE); // a press not yet relayed must not follow the stop
-    g_heldHotkey = 0;
     leftButtonHeld = false;
     ReleaseCapture();
     StopTalkingNow();

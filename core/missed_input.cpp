@@ -26,16 +26,10 @@ int HotkeyVirtualKey(uint32_t code) {
     if (code <= 0xFF) {
         return static_cast<int>(code);
     }
-    switch (code) {
-    case HOTKEY_XBUTTON_BASE + 1:
-        return VK_XBUTTON1;
-    case HOTKEY_XBUTTON_BASE + 2:
-        return VK_XBUTTON2;
-    case HOTKEY_MIDDLE_BUTTON:
-        return VK_MBUTTON;
-    default:
-        return 0;
-    }
+    return code == HOTKEY_MIDDLE_BUTTON      ? VK_MBUTTON
+           : code == HOTKEY_XBUTTON_BASE + 1 ? VK_XBUTTON1
+           : code == HOTKEY_XBUTTON_BASE + 2 ? VK_XBUTTON2
+                                             : 0;
 }
 
 // The process's integrity level; one that cannot be read counts as the
@@ -44,13 +38,14 @@ DWORD IntegrityOf(DWORD processId) {
     DWORD level = MAXDWORD;
     HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
     HANDLE token = nullptr;
-    if (process && OpenProcessToken(process, TOKEN_QUERY, &token)) {
-        alignas(TOKEN_MANDATORY_LABEL) BYTE buffer[64];
-        DWORD size = 0;
-        if (GetTokenInformation(token, TokenIntegrityLevel, buffer, sizeof buffer, &size)) {
-            PSID sid = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(buffer)->Label.Sid;
-            level = *GetSidSubAuthority(sid, *GetSidSubAuthorityCount(sid) - 1u);
-        }
+    alignas(TOKEN_MANDATORY_LABEL) BYTE label[64];
+    DWORD size = 0;
+    if (process && OpenProcessToken(process, TOKEN_QUERY, &token) &&
+        GetTokenInformation(token, TokenIntegrityLevel, label, sizeof label, &size)) {
+        PSID sid = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(label)->Label.Sid;
+        level = *GetSidSubAuthority(sid, *GetSidSubAuthorityCount(sid) - 1u);
+    }
+    if (token) {
         CloseHandle(token);
     }
     if (process) {
@@ -70,34 +65,6 @@ bool ForegroundHidesInputFromHooks() {
     }
     static const DWORD ownLevel = IntegrityOf(GetCurrentProcessId());
     return processId != GetCurrentProcessId() && IntegrityOf(processId) > ownLevel;
-}
-
-// A hotkey the hooks saw go down that Windows says is up was let go where
-// the hooks could not see it, but only on evidence that they could have
-// missed it. A tool that swallows the hotkey after this program's hook has
-// seen it (to free a side button from "Back", say), always or only in some
-// windows, keeps Windows from showing it down at all: without evidence such
-// a hold is left to the hooks. True when a release was missed.
-bool ReleaseHotkeyIfUp() {
-    const int key = HotkeyVirtualKey(g_hotkey);
-    if (!key || !g_heldHotkey || g_heldHotkey != g_hotkey) {
-        return false;
-    }
-    if (IsDown(key)) {
-        g_keyStateEndsHold = true;
-        return false;
-    }
-    if (!g_keyStateEndsHold) {
-        return false;
-    }
-    // A press stored meanwhile is newer than this reading: leave it.
-    int32_t none = PENDING_NONE;
-    if (!g_pendingEvent.compare_exchange_strong(none, PENDING_RELEASED)) {
-        return false;
-    }
-    g_heldHotkey = 0;
-    g_keyStateEndsHold = false;
-    return true;
 }
 
 // Raw input is the witness of each device that does not depend on its hook.
@@ -143,6 +110,13 @@ bool (*g_foregroundHidesInput)() = ForegroundHidesInputFromHooks;
 // Windows removes a low-level hook that keeps it waiting and never says so.
 // Each hook's last event is compared with the device's raw input. Reinstalling
 // a live hook by mistake costs little.
+//
+// A hotkey the hooks saw go down that Windows says is up was let go where
+// the hooks could not see it, but only on evidence that they could have
+// missed it. A tool that swallows the hotkey after this program's hook has
+// seen it (to free a side button from "Back", say), always or only in some
+// windows, keeps Windows from showing it down at all: without evidence such
+// a hold is left to the hooks.
 void CheckForMissedInput() {
     const bool keyboardMissed = Later(rawKeyboardTime, g_keyboardHookTime);
     const bool mouseMissed = Later(rawMouseTime, g_mouseHookTime);
@@ -154,11 +128,20 @@ void CheckForMissedInput() {
     if (mouseMissed) {
         g_mouseHookTime = rawMouseTime;
     }
-    // Evidence that this hold's release may go unseen.
-    const bool holdsHotkey = g_heldHotkey && g_heldHotkey == g_hotkey;
-    const bool hookMissed = g_hotkey > HOTKEY_XBUTTON_BASE ? mouseMissed : keyboardMissed;
-    if (holdsHotkey && (hookMissed || g_foregroundHidesInput())) {
-        g_keyStateEndsHold = true;
+
+    const int key = HotkeyVirtualKey(g_hotkey);
+    if (!key || !g_heldHotkey || g_heldHotkey != g_hotkey) {
+        return;
     }
-    ReleaseHotkeyIfUp();
+    const bool down = IsDown(key);
+    const bool hookMissed = g_hotkey > HOTKEY_XBUTTON_BASE ? mouseMissed : keyboardMissed;
+    g_keyStateEndsHold = g_keyStateEndsHold || down || hookMissed || g_foregroundHidesInput();
+    // A press stored meanwhile is newer than this reading: leave it.
+    int32_t none = PENDING_NONE;
+    if (down || !g_keyStateEndsHold ||
+        !g_pendingEvent.compare_exchange_strong(none, PENDING_RELEASED)) {
+        return;
+    }
+    g_heldHotkey = 0;
+    g_keyStateEndsHold = false;
 }

@@ -45,24 +45,14 @@ std::atomic<int32_t> commandsUnderWay{0};
 std::atomic<ULONGLONG> owedCommandNotBefore{0};
 constexpr ULONGLONG OWED_COMMAND_RETRY_MS = 1000;
 
-// True when no other command was on its way.
-bool SetOut() {
-    return commandsUnderWay.fetch_add(1) == 0;
-}
-
-void Arrive() {
-    commandsUnderWay.fetch_sub(1);
-}
-
 Delivery Deliver(bool alone, HWND target, uint32_t talk) {
     const Delivery delivery = target ? SendTalkCommand(target, IsOn(talk)) : Delivery::Refused;
     // A refused command reached nothing: nothing more can be owed to that window.
     if (delivery != Delivery::Unknown && alone) {
         g_talkHandled.store(talk);
     }
-    owedCommandNotBefore.store(delivery == Delivery::Handled
-                                   ? 0
-                                   : GetTickCount64() + OWED_COMMAND_RETRY_MS);
+    owedCommandNotBefore.store(
+        delivery == Delivery::Handled ? 0 : GetTickCount64() + OWED_COMMAND_RETRY_MS);
     return delivery;
 }
 
@@ -70,20 +60,17 @@ HWND FindTarget() {
     return FindWindowW(TARGET_WINDOW_CLASS, TARGET_WINDOW_TITLE);
 }
 
-// A new version of the talk even when it does not change: whatever is on its
-// way no longer settles it.
-uint32_t MoveTalkTo(bool on) {
+// Gives the talk a new version, also when `always` keeps it as it is, so that
+// whatever is on its way no longer settles it; false when nothing changed.
+bool MoveTalk(bool on, bool always, uint32_t& moved) {
     uint32_t talk = g_talking.load();
-    while (!g_talking.compare_exchange_weak(talk, NextTalk(talk, on))) {
-    }
-    return NextTalk(talk, on);
-}
-
-void NotifyMainWindow(UINT message) {
-    HWND mainDlg = g_mainDlg.load();
-    if (mainDlg) {
-        SendMessageW(mainDlg, message, 0, 0);
-    }
+    do {
+        if (!always && IsOn(talk) == on) {
+            return false;
+        }
+    } while (!g_talking.compare_exchange_weak(talk, NextTalk(talk, on)));
+    moved = NextTalk(talk, on);
+    return true;
 }
 
 } // namespace
@@ -93,42 +80,40 @@ bool IsTalking() {
 }
 
 bool SetTalking(bool on) {
-    const bool alone = SetOut();
-    uint32_t talk = g_talking.load();
-    bool changes = false;
-    do {
-        changes = IsOn(talk) != on;
-    } while (changes && !g_talking.compare_exchange_weak(talk, NextTalk(talk, on)));
-    talk = NextTalk(talk, on);
+    const bool alone = commandsUnderWay.fetch_add(1) == 0;
+    uint32_t talk = 0;
+    const bool changes = MoveTalk(on, false, talk);
     const Delivery delivery = changes ? Deliver(alone, FindTarget(), talk) : Delivery::Refused;
-    Arrive();
-    if (!changes) {
-        return false;
-    }
+    commandsUnderWay.fetch_sub(1);
     if (delivery == Delivery::Refused) {
         // Nothing reached the target, so it is silent as far as we know.
-        if (on) {
+        if (changes && on) {
             g_talking.compare_exchange_strong(talk, NextTalk(talk, false));
         }
         return false;
     }
     // A command whose wait gave up may or may not have arrived: a start
     // counts as talking, so that the release sends a stop.
-    NotifyMainWindow(on ? WM_TALK_STARTED : WM_TALK_STOPPED);
+    if (HWND mainDlg = g_mainDlg.load()) {
+        SendMessageW(mainDlg, on ? WM_TALK_STARTED : WM_TALK_STOPPED, 0, 0);
+    }
     return true;
 }
 
 void SilenceThroughRelay() {
-    MoveTalkTo(false);
+    uint32_t talk = 0;
+    MoveTalk(false, true, talk);
 }
 
 bool StopTalkingNow() {
     if (!IsTalking() && !CommandOwed()) {
         return false;
     }
-    const bool alone = SetOut();
-    const bool sent = Deliver(alone, FindTarget(), MoveTalkTo(false)) != Delivery::Refused;
-    Arrive();
+    const bool alone = commandsUnderWay.fetch_add(1) == 0;
+    uint32_t talk = 0;
+    MoveTalk(false, true, talk);
+    const bool sent = Deliver(alone, FindTarget(), talk) != Delivery::Refused;
+    commandsUnderWay.fetch_sub(1);
     return sent;
 }
 
@@ -146,8 +131,8 @@ void SendOwedCommand() {
         owedCommandNotBefore.store(GetTickCount64() + OWED_COMMAND_RETRY_MS);
         return;
     }
-    if (SetOut()) {
+    if (commandsUnderWay.fetch_add(1) == 0) {
         Deliver(true, target, g_talking.load());
     }
-    Arrive();
+    commandsUnderWay.fetch_sub(1);
 }

@@ -135,8 +135,8 @@ class MainWindowInProcess : public ::testing::Test {
     // Once nothing is owed, the voice changer's last command is what the
     // user wants and the picture shows it.
     void ExpectSettledOn(bool on, const std::string& what) {
-        ASSERT_TRUE(WaitUntil([] { return g_pendingEvent.load() == PENDING_NONE && !CommandOwed(); },
-                              10000))
+        ASSERT_TRUE(WaitUntil(
+            [] { return g_pendingEvent.load() == PENDING_NONE && !CommandOwed(); }, 10000))
             << what << ": never settled";
         EXPECT_EQ(IsTalking(), on) << what;
         EXPECT_TRUE(target->WaitForLast(on ? "2|1" : "2|0", 3000)) << what << ": left otherwise";
@@ -163,7 +163,7 @@ class MainWindowInProcess : public ::testing::Test {
 std::atomic<uint32_t> g_otherToolKey{0};
 std::atomic<bool> g_otherToolSwallows{false};
 std::atomic<bool> g_otherToolHeldUpUnseen{false}; // it held a press Windows did not show yet
-constexpr DWORD HELD_UP_MS = 1100; // well under the longest any hook chain may take
+constexpr DWORD HELD_UP_MS = 1100;                // well under the longest any hook chain may take
 
 bool KeyDown(int key) {
     return (GetAsyncKeyState(key) & 0x8000) != 0;

@@ -14,9 +14,10 @@
 // window appears, or after handling the K-th message when --busy-after is given.
 // --serve-first-ms N makes the first handler (the K-th with --serve-at) spend
 // N ms handling the messages sent meanwhile before it acts on and logs its
-// own, as a handler that itself waits on a window does. --random-delay-ms N makes each handler take a
-// random time below N ms, one in eight acts on it only after serving others,
-// and one in 150 then keeps the window's thread busy for longer than any wait.
+// own, as a handler that itself waits on a window does. --random-delay-ms N
+// makes each handler take a random time below N ms, one in eight act only
+// after serving others, and one in 150 then keep the window's thread busy
+// for longer than any wait.
 // --class and --title make a decoy: a window the program must not talk to.
 #include <windows.h>
 #include <shellapi.h>
