@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <memory>
 
 using namespace test_support;
 
@@ -188,20 +187,14 @@ TEST(Closing, WindowGoesAtOnceAndTheLastWordIsAStopUnlessANewCopyShows) {
         // The last copy still sends its stop, and leaves it to the new one.
         {"stop owed to a slow voice changer", L"--delay-ms 1700", nullptr, NEXT_STARTED, nullptr},
     };
-    std::unique_ptr<StandIn> target; // shared by neighbouring rows that ask for the same
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        if (&c == cases || c.standIn != (&c - 1)->standIn) {
-            target = std::make_unique<StandIn>(c.standIn);
-            ASSERT_TRUE(target->Start());
-        }
+        StandIn target(c.standIn);
         VorrelApp app, next;
-        const size_t before = target->Commands().size();
-        ASSERT_TRUE(app.Start());
-        ASSERT_TRUE(target->WaitForCommandCount(before + 1, 5000));
+        ASSERT_TRUE(StartWithSilencedTarget(target, app));
         if (c.hold) {
             c.hold(app, true);
-            ASSERT_TRUE(target->WaitForLast("2|1", 3000));
+            ASSERT_TRUE(target.WaitForLast("2|1", 3000));
         }
         const bool letGo = c.then == LET_GO || c.then == LET_GO_TARGET_GONE;
         if (letGo) {
@@ -214,10 +207,7 @@ TEST(Closing, WindowGoesAtOnceAndTheLastWordIsAStopUnlessANewCopyShows) {
                             0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
         bool down = true; // quick presses and releases keep the relay sending as it closes
         auto pressing = [&] {
-            if (c.then == PRESSED_AGAIN) {
-                SendKey(VK_F12, down = !down);
-            }
-            return true;
+            return c.then != PRESSED_AGAIN || (SendKey(VK_F12, down = !down), true);
         };
         PostMessageW(app.MainWindow(), WM_CLOSE, 0, 0);
         // A hung voice changer holds the window up for a bounded wait or two.
@@ -226,7 +216,7 @@ TEST(Closing, WindowGoesAtOnceAndTheLastWordIsAStopUnlessANewCopyShows) {
             EXPECT_TRUE(app.Process().IsRunning()) << "the stop was paid: nothing to show";
             EXPECT_TRUE(next.Start()) << "the new copy showed nothing";
         } else if (c.then == LET_GO_TARGET_GONE) {
-            target->Stop();
+            target.Stop();
         }
         // Past a busy spell of four seconds, short of the ten the last stop is tried for.
         EXPECT_TRUE(WaitUntil([&] { return pressing() && !app.Process().IsRunning(); }, 6000));
@@ -236,7 +226,7 @@ TEST(Closing, WindowGoesAtOnceAndTheLastWordIsAStopUnlessANewCopyShows) {
             c.hold(app, false);
         }
         if (c.last) { // whatever it sent, it sent before it ended
-            EXPECT_EQ(target->Payloads().back(), c.last);
+            EXPECT_EQ(target.Payloads().back(), c.last);
         }
     }
 }

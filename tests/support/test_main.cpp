@@ -11,16 +11,12 @@ void CleanSlate() {
     SwapMouseButton(FALSE);
     // From another thread: a hook this one still runs would hold the input up.
     RunWhilePumping(5000, [] {
-        for (const HotkeyInput& input : {F12_KEY, F9_KEY, MIDDLE_BUTTON, X1_BUTTON, X2_BUTTON}) {
+        for (const HotkeyInput& input : {F12_KEY, F9_KEY, HotkeyInput{VK_SHIFT, 0, 0, 0},
+                                         MIDDLE_BUTTON, X1_BUTTON, X2_BUTTON}) {
             input.Send(false);
         }
         SendMouseButton(MOUSEEVENTF_LEFTUP);
         SendMouseButton(MOUSEEVENTF_RIGHTUP);
-        for (int key = VK_BACK; key <= 0xFE; ++key) { // whatever else a flood left down
-            if (GetAsyncKeyState(key) & 0x8000) {
-                SendKey(static_cast<WORD>(key), false);
-            }
-        }
     });
     EnumWindows(
         [](HWND window, LPARAM) {
@@ -28,7 +24,7 @@ void CleanSlate() {
             GetWindowThreadProcessId(window, &process);
             if (process == GetCurrentProcessId() && IsWindowVisible(window)) {
                 SendMessageTimeoutW(window, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, 1000, nullptr);
-                DestroyWindow(window); // fails harmlessly when gone or another thread's
+                DestroyWindow(window); // fails harmlessly once closed, or on another thread's
             }
             return TRUE;
         },
