@@ -23,8 +23,7 @@ const WORD FLOOD_KEYS[] = {'A',       'Q',       'Z',        '1',      '0',     
                            VK_F3,     VK_F5,     VK_F9,      VK_F11,   VK_F12,  VK_F12,  VK_F12,
                            VK_ESCAPE, VK_SHIFT,  VK_CONTROL, VK_MENU,  VK_LEFT, VK_HOME, VK_INSERT,
                            VK_DELETE, VK_DIVIDE, VK_NUMPAD5, VK_OEM_2, VK_BACK};
-const HotkeyInput FLOOD_BUTTONS[] = {
-    MIDDLE_BUTTON, X2_BUTTON, {0, MOUSEEVENTF_XDOWN, MOUSEEVENTF_XUP, XBUTTON1}};
+const HotkeyInput FLOOD_BUTTONS[] = {MIDDLE_BUTTON, X2_BUTTON, X1_BUTTON};
 
 // Random presses and releases, about 7 keys to 3 buttons, each input toggled.
 void Flood(unsigned seed, int events) {
