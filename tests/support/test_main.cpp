@@ -4,19 +4,17 @@
 
 #include <gtest/gtest.h>
 
-namespace test_support {
-
-void CleanSlate() {
+void test_support::CleanSlate() {
     // Unswapped first, so that the buttons let go of below are the ones named.
     SwapMouseButton(FALSE);
     // From another thread: a hook this one still runs would hold the input up.
     RunWhilePumping(5000, [] {
-        for (const HotkeyInput& input : {F12_KEY, F9_KEY, HotkeyInput{VK_SHIFT, 0, 0, 0},
-                                         MIDDLE_BUTTON, X1_BUTTON, X2_BUTTON}) {
+        for (const HotkeyInput& input :
+             {F12_KEY, F9_KEY, HotkeyInput{VK_SHIFT, 0, 0, 0}, MIDDLE_BUTTON, X1_BUTTON, X2_BUTTON,
+              HotkeyInput{0, 0, MOUSEEVENTF_LEFTUP, 0},
+              HotkeyInput{0, 0, MOUSEEVENTF_RIGHTUP, 0}}) {
             input.Send(false);
         }
-        SendMouseButton(MOUSEEVENTF_LEFTUP);
-        SendMouseButton(MOUSEEVENTF_RIGHTUP);
     });
     EnumWindows(
         [](HWND window, LPARAM) {
@@ -33,10 +31,6 @@ void CleanSlate() {
     PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 }
 
-} // namespace test_support
-
-namespace {
-
 class LeaveNothingBehind : public ::testing::EmptyTestEventListener {
     void OnTestStart(const ::testing::TestInfo&) override {
         test_support::CleanSlate();
@@ -47,8 +41,6 @@ class LeaveNothingBehind : public ::testing::EmptyTestEventListener {
         test_support::CleanSlate();
     }
 };
-
-} // namespace
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
