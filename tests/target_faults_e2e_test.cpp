@@ -83,7 +83,6 @@ TEST(TargetFaults, CommandsTakenBackByABusyVoiceChangerAreSentAgainOnceItIsFree)
         }
         ASSERT_TRUE(target.WaitForLast("2|0", 6000)) << "still transmitting";
         const double ms = QpcMs(letGo, target.Commands().back().qpc);
-        std::printf("%s: \"2|0\" arrived %.0f ms after the release\n", c.what, ms);
         // No wait gives up after the busy spell, and the retry follows the
         // last give-up by a second; one more wait is slack for when it starts.
         EXPECT_LE(ms, c.busyMs + TALK_SEND_TIMEOUT_MS + OWED_RETRY_MS)
