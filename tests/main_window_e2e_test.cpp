@@ -173,8 +173,7 @@ TEST(Closing, WindowGoesAtOnceAndTheLastWordIsAStopUnlessANewCopyShows) {
         const char* last; // the voice changer's last command, null: not asked
     };
     // 300 ms keeps a command under way at the close; 1700 ms outlasts any wait.
-    const Case again = {"hotkey pressed over and over", L"--delay-ms 300", key, PRESSED_AGAIN,
-                        "2|0"};
+    const Case again = {"hotkey tapped on", L"--delay-ms 300", key, PRESSED_AGAIN, "2|0"};
     const Case cases[] = {
         again,
         again,
@@ -205,12 +204,10 @@ TEST(Closing, WindowGoesAtOnceAndTheLastWordIsAStopUnlessANewCopyShows) {
             CreateWindowExW(0, L"#32770", c.then == NEW_COPY_WINDOW ? MAIN_WINDOW_CAPTION : L"", 0,
                             0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
         bool down = true; // quick presses and releases keep the relay sending as it closes
-        auto pressing = [&] {
-            return c.then != PRESSED_AGAIN || (SendKey(VK_F12, down = !down), true);
-        };
+        auto tap = [&] { return c.then != PRESSED_AGAIN || (SendKey(VK_F12, down = !down), true); };
         PostMessageW(app.MainWindow(), WM_CLOSE, 0, 0);
         // A hung voice changer holds the window up for a bounded wait or two.
-        EXPECT_TRUE(WaitUntil([&] { return pressing() && !IsWindow(app.MainWindow()); }, 4000));
+        EXPECT_TRUE(WaitUntil([&] { return tap() && !IsWindow(app.MainWindow()); }, 4000));
         if (c.then == NEXT_STARTED) {
             EXPECT_TRUE(app.Process().IsRunning()) << "the stop was paid: nothing to show";
             EXPECT_TRUE(next.Start()) << "the new copy showed nothing";
@@ -218,7 +215,7 @@ TEST(Closing, WindowGoesAtOnceAndTheLastWordIsAStopUnlessANewCopyShows) {
             target.Stop();
         }
         // Past a busy spell of four seconds, short of the ten the last stop is tried for.
-        EXPECT_TRUE(WaitUntil([&] { return pressing() && !app.Process().IsRunning(); }, 6000));
+        EXPECT_TRUE(WaitUntil([&] { return tap() && !app.Process().IsRunning(); }, 6000));
         EXPECT_EQ(app.Process().WaitForExit(0), 0);
         DestroyWindow(newCopy);
         if (c.hold) { // a second release changes nothing

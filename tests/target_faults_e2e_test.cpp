@@ -30,25 +30,13 @@ TEST(TargetFaults, CommandsTakenBackByABusyVoiceChangerAreSentAgainOnceItIsFree)
     };
     const Case cases[] = {
         {"hotkey released", 2000, 2, key, false, false, {"2|0", "2|1", "2|0"}},
-        {"left button released on the window",
-         2000,
-         2,
-         picture,
-         false,
-         false,
-         {"2|0", "2|1", "2|0"}},
+        {"left button let go of", 2000, 2, picture, false, false, {"2|0", "2|1", "2|0"}},
         {"busy as it appears", 2000, 0, nullptr, false, false, {"2|0"}},
         // The relay's retry of the stop waits while anyone talks.
         {"talking again on the window", 3000, 2, key, false, true, {"2|0", "2|1", "2|1", "2|0"}},
         // Busy for longer than one wait from the silencing on: the start is
         // sent again while held, and the release's stop still comes last.
-        {"start taken back while the key repeats",
-         3000,
-         1,
-         key,
-         true,
-         false,
-         {"2|0", "2|1", "2|0"}},
+        {"start taken back, the key repeating", 3000, 1, key, true, false, {"2|0", "2|1", "2|0"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -85,8 +73,7 @@ TEST(TargetFaults, CommandsTakenBackByABusyVoiceChangerAreSentAgainOnceItIsFree)
         const double ms = QpcMs(letGo, target.Commands().back().qpc);
         // No wait gives up after the busy spell, and the retry follows the
         // last give-up by a second; one more wait is slack for when it starts.
-        EXPECT_LE(ms, c.busyMs + TALK_SEND_TIMEOUT_MS + OWED_RETRY_MS)
-            << "not sent again soon after the busy spell";
+        EXPECT_LE(ms, c.busyMs + TALK_SEND_TIMEOUT_MS + OWED_RETRY_MS) << "sent again late";
         EXPECT_EQ(target.Payloads(), c.all);
         EXPECT_TRUE(WaitUntil([&] { return app.OffPictureVisible(); }, 3000));
         // Paid once: the next retry does not cut a new talk short. The debt
