@@ -9,6 +9,7 @@ using namespace test_support;
 namespace {
 
 const Payloads TALKED = {"2|1", "2|0"};
+const wchar_t UNCHOSEN[] = L"Select active hotkey from keyboard/mouse";
 
 class ChoosingAHotkey : public ::testing::Test {
   protected:
@@ -22,9 +23,7 @@ class ChoosingAHotkey : public ::testing::Test {
 // Each choice talks once applied, and nothing else does.
 TEST_F(ChoosingAHotkey, KeysAndButtonsTalkOnceAppliedAndCancelledChoicesWait) {
     // Nothing chosen yet: Apply keeps F12.
-    EXPECT_EQ(app.ChooseHotkey([] {}, L"Select active hotkey from keyboard/mouse", IDC_APPLY,
-                               L"hotkey-> F12"),
-              "");
+    EXPECT_EQ(app.ChooseHotkey([] {}, UNCHOSEN, IDC_APPLY, L"hotkey-> F12"), "");
     EXPECT_EQ(TalkCycle(target, F12_KEY), TALKED);
     auto modalF9 = [&] {
         EXPECT_FALSE(IsWindowEnabled(app.MainWindow())) << "modal while open";
@@ -62,9 +61,7 @@ TEST_F(ChoosingAHotkey, KeysAndButtonsTalkOnceAppliedAndCancelledChoicesWait) {
     EXPECT_EQ(
         app.ChooseHotkey([] { X2_BUTTON.Hold(); }, L">>>> XMouseButton 2 <<<<", IDC_CANCEL_CHOICE),
         "");
-    EXPECT_EQ(app.ChooseHotkey([] {}, L"Select active hotkey from keyboard/mouse", IDC_APPLY,
-                               L"hotkey-> XMouseButton 2"),
-              "");
+    EXPECT_EQ(app.ChooseHotkey([] {}, UNCHOSEN, IDC_APPLY, L"hotkey-> XMouseButton 2"), "");
     EXPECT_EQ(TalkCycle(target, X2_BUTTON), TALKED);
 }
 

@@ -23,8 +23,7 @@ const WORD FLOOD_KEYS[] = {'A',       'Q',       'Z',        '1',      '0',     
                            VK_F3,     VK_F5,     VK_F9,      VK_F11,   VK_F12,  VK_F12,  VK_F12,
                            VK_ESCAPE, VK_SHIFT,  VK_CONTROL, VK_MENU,  VK_LEFT, VK_HOME, VK_INSERT,
                            VK_DELETE, VK_DIVIDE, VK_NUMPAD5, VK_OEM_2, VK_BACK};
-const HotkeyInput FLOOD_BUTTONS[] = {
-    MIDDLE_BUTTON, X2_BUTTON, {0, MOUSEEVENTF_XDOWN, MOUSEEVENTF_XUP, XBUTTON1}};
+const HotkeyInput FLOOD_BUTTONS[] = {MIDDLE_BUTTON, X2_BUTTON, X1_BUTTON};
 
 // Random presses and releases, about 7 keys to 3 buttons, each input toggled.
 void Flood(unsigned seed, int events) {
@@ -97,12 +96,10 @@ TEST(InputFlood, LaterHooksSeeEveryEventAndFloodsLeavePushToTalkWorking) {
         ASSERT_EQ(chooser != nullptr, chooserOpen);
         MoveCursorTo(1100, 875);
         ASSERT_TRUE(BringToFront(sink));
-        const size_t before = target.Commands().size();
         Flood(chooserOpen ? 2 : 1, FLOOD_EVENTS);
 
         // Everything was let go: the last word to the target is a stop.
         ASSERT_TRUE(target.WaitForLast("2|0", 3000)) << chooserOpen;
-        EXPECT_GT(target.Commands().size(), before) << "the flood talked";
         if (chooser) {
             EXPECT_EQ(WindowText(GetDlgItem(chooser, IDC_STATIC)).rfind(L">>>> ", 0), 0u)
                 << "the chooser took the releases";
@@ -111,7 +108,6 @@ TEST(InputFlood, LaterHooksSeeEveryEventAndFloodsLeavePushToTalkWorking) {
         }
         EXPECT_EQ(TalkCycle(target, F12_KEY), (Payloads{"2|1", "2|0"})) << chooserOpen;
     }
-    DestroyWindow(sink);
     EXPECT_EQ(app.Close(), 0);
 }
 

@@ -273,12 +273,12 @@ void HotkeyInput::Send(bool down) const {
 }
 
 void HotkeyInput::Hold() const {
-    // Twenty of the relay's naps each way: whatever the press and the
-    // release lead to is done before the next input.
+    // Five of the relay's naps each way, so that a press it should ignore
+    // would have been sent before its release replaces it.
     Send(true);
-    PumpMessagesFor(200);
+    PumpMessagesFor(50);
     Send(false);
-    PumpMessagesFor(200);
+    PumpMessagesFor(50);
 }
 
 Payloads TalkCycle(const StandIn& target, const HotkeyInput& hotkey,

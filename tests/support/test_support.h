@@ -150,4 +150,8 @@ Payloads TalkCycle(const StandIn& target, const HotkeyInput& hotkey,
 Payloads TalkCycle(const StandIn& target, const std::function<void(bool down)>& hold,
                    const std::function<void()>& before = nullptr);
 
+// Lets go of every key and button, unswaps the buttons and closes this
+// process's visible windows; test_main.cpp runs it before and after each test.
+void CleanSlate();
+
 } // namespace test_support
