@@ -119,19 +119,16 @@ TEST_F(HotkeyDialog, OnlyApplyClosesAndTheActiveHotkeyAgainEndsNothing) {
         g_heldHotkey = VK_F12; // held, and read down by a check
         g_keyStateEndsHold = true;
         g_pendingEvent.store(PENDING_NONE);
+        g_hotkeyDlg = dialog;
         SendMessageW(dialog, WM_INPUT_RELEASED, 0, chosen);
         SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_APPLY, BN_CLICKED), 0);
         EXPECT_EQ(g_hotkeyDlg, nullptr);
         const bool same = chosen == VK_F12;
-        EXPECT_EQ(g_pendingEvent.load(), same ? PENDING_NONE : PENDING_RELEASED) << chosen;
-        EXPECT_EQ(g_heldHotkey, same ? VK_F12 : 0u) << chosen;
-        EXPECT_EQ(g_keyStateEndsHold, same) << chosen;
-        DestroyWindow(dialog);
-        dialog = CreateDialogParamW(g_hInstance, MAKEINTRESOURCEW(IDD_HOTKEY), nullptr,
-                                    HotkeyDlgProc, 0);
+        EXPECT_EQ(std::make_tuple(g_pendingEvent.load(), g_heldHotkey, g_keyStateEndsHold),
+                  std::make_tuple(same ? PENDING_NONE : PENDING_RELEASED, same ? VK_F12 : 0u, same))
+            << chosen;
     }
     g_heldHotkey = 0;
-    g_keyStateEndsHold = false;
 }
 
 TEST(BoundedText, LongTextIsCutAndTerminatedWithoutTouchingPastTheEnd) {

@@ -178,6 +178,18 @@ TEST_F(TalkPath, EachNewVoiceChangerWindowIsSilencedOnceBehindWhatIsOnItsWay) {
     EXPECT_EQ(second.Payloads(), (Payloads{"2|0"}));
 }
 
+// The presence thread serves the window it was started for and ends with it,
+// even when another takes its place at once: two would check twice as often.
+TEST_F(TalkPath, PresenceThreadEndsWithItsWindowEvenWhenAnotherTakesItsPlace) {
+    MessageProbe first{{WM_CHECK_TARGET}}, next;
+    g_mainDlg.store(first.Window());
+    HANDLE thread = CreateThread(nullptr, 0, MonitorThreadProc, nullptr, 0, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return !first.Received().empty(); }, 3000));
+    g_mainDlg.store(next.Window());
+    EXPECT_TRUE(WaitUntil([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 2000));
+    CloseHandle(thread);
+}
+
 // A command the relay sends again while the user lets go or presses on the
 // window is still in its handler when the window's own is handled, and is
 // acted on after it: the window's, sent beside another, settles nothing, and

@@ -32,8 +32,10 @@ vorrel_build() {
 
 # Starts Xvfb (unless a display is given) and a persistent wineserver for the
 # prefix inside the build folder; both are stopped by vorrel_stop_session.
+# With a slot count (own display only), each further slot gets a display and
+# a prefix of its own, named in VORREL_DISPLAY_<n> and VORREL_PREFIX_<n>.
 vorrel_start_session() {
-    local want_own_display=${1:-own}
+    local want_own_display=${1:-own} slots=${2:-1}
     export WINEPREFIX=$VORREL_BUILD/wineprefix
     export WINEDEBUG=-all
     # Without winedbg a crash ends the process at once; with it, Wine's crash
@@ -43,15 +45,7 @@ vorrel_start_session() {
     trap 'exit 130' INT TERM
 
     if [ "$want_own_display" = own ]; then
-        local fifo
-        fifo=$(mktemp -u)
-        mkfifo "$fifo"
-        Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-        _vorrel_pids+=($!)
-        local number
-        read -r -t 20 number <"$fifo" || { vorrel_log "Xvfb did not start"; rm -f "$fifo"; return 1; }
-        rm -f "$fifo"
-        export DISPLAY=:$number
+        _vorrel_start_xvfb || return 1
         vorrel_log "virtual display $DISPLAY"
     fi
 
@@ -64,12 +58,37 @@ vorrel_start_session() {
         wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
         wineserver -w
     fi
-    # One server for the whole session, so that each test starts in about a second.
-    wineserver -f -p >/dev/null 2>&1 &
+    local slot first_display=$DISPLAY first_prefix=$WINEPREFIX
+    # Copies of the booted prefix, made while no server runs: each slot has a
+    # server of its own, so that no key, hook, window or mutex is shared.
+    for ((slot = 1; slot < slots; slot++)); do
+        [ -f "$first_prefix-$slot/system.reg" ] || cp -a "$first_prefix" "$first_prefix-$slot"
+    done
+    for ((slot = 0; slot < slots; slot++)); do
+        if [ "$slot" -gt 0 ]; then
+            export WINEPREFIX=$first_prefix-$slot
+            _vorrel_start_xvfb || return 1
+        fi
+        export "VORREL_DISPLAY_$slot=$DISPLAY" "VORREL_PREFIX_$slot=$WINEPREFIX"
+        # One server for the whole session, so that each test starts in about a second.
+        wineserver -f -p >/dev/null 2>&1 &
+        _vorrel_pids+=($!)
+        # Start Wine's own services now, detached from our output: started by the
+        # first test, they would hold ctest's output pipe open for ever.
+        wine wineboot >/dev/null 2>&1 </dev/null
+    done
+    export DISPLAY=$first_display WINEPREFIX=$first_prefix
+}
+
+_vorrel_start_xvfb() {
+    local fifo number
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
     _vorrel_pids+=($!)
-    # Start Wine's own services now, detached from our output: started by the
-    # first test, they would hold ctest's output pipe open for ever.
-    wine wineboot >/dev/null 2>&1 </dev/null
+    read -r -t 20 number <"$fifo" || { vorrel_log "Xvfb did not start"; rm -f "$fifo"; return 1; }
+    rm -f "$fifo"
+    export DISPLAY=:$number
 }
 
 vorrel_stop_session() {

@@ -11,8 +11,7 @@ void test_support::CleanSlate() {
     RunWhilePumping(5000, [] {
         for (const HotkeyInput& input :
              {F12_KEY, F9_KEY, HotkeyInput{VK_SHIFT, 0, 0, 0}, MIDDLE_BUTTON, X1_BUTTON, X2_BUTTON,
-              HotkeyInput{0, 0, MOUSEEVENTF_LEFTUP, 0},
-              HotkeyInput{0, 0, MOUSEEVENTF_RIGHTUP, 0}}) {
+              HotkeyInput{0, 0, MOUSEEVENTF_LEFTUP | MOUSEEVENTF_RIGHTUP, 0}}) {
             input.Send(false);
         }
     });
@@ -31,12 +30,12 @@ void test_support::CleanSlate() {
     PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 }
 
+// The end is called once the fixture and the test's locals, its processes
+// among them, are gone.
 class LeaveNothingBehind : public ::testing::EmptyTestEventListener {
     void OnTestStart(const ::testing::TestInfo&) override {
         test_support::CleanSlate();
     }
-    // Called once the fixture and the test's locals, its processes among
-    // them, are gone.
     void OnTestEnd(const ::testing::TestInfo&) override {
         test_support::CleanSlate();
     }

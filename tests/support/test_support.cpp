@@ -247,11 +247,11 @@ bool StandIn::WaitForLast(const std::string& payload, DWORD timeoutMs) const {
                      timeoutMs);
 }
 
-void SendKey(WORD virtualKey, bool down) {
+void SendKey(WORD virtualKey, bool down, DWORD time) {
     INPUT input = {};
     input.type = INPUT_KEYBOARD;
     input.ki = {virtualKey, static_cast<WORD>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC)),
-                static_cast<DWORD>(down ? 0 : KEYEVENTF_KEYUP), 0, 0};
+                static_cast<DWORD>(down ? 0 : KEYEVENTF_KEYUP), time, 0};
     SendInput(1, &input, sizeof input);
 }
 

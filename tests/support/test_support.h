@@ -120,7 +120,8 @@ class StandIn {
 };
 
 // Real input through SendInput.
-void SendKey(WORD virtualKey, bool down);
+// `time` 0 lets Windows stamp the event.
+void SendKey(WORD virtualKey, bool down, DWORD time = 0);
 void TapKey(WORD virtualKey);
 void SendMouseButton(DWORD flags, DWORD mouseData = 0);
 void MoveCursorTo(int x, int y);
