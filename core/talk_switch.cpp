@@ -34,21 +34,31 @@ Delivery SendTalkCommand(HWND target, bool on) {
                                                               : Delivery::Refused;
 }
 
-// How many commands are on their way. Only a command that set out alone
-// settles the talk: one sent beside it may have been handled before it or
-// after. A thread counts itself on its way before it chooses what to send,
-// so that the relay never sends again what another thread is about to send.
-// A command settles its own version only: a newer one stays owed.
+// How many commands are on their way, and how many ever set out. Only a
+// command that set out alone, and that none set out beside before it was
+// handled, settles the talk: one sent beside it may have been handled before
+// it or after. A thread sets out before it chooses what to send, so that the
+// relay never sends again what another thread is about to send, and so that
+// one that chose later but sent first is beside it. A command settles its own
+// version only: a newer one stays owed.
 std::atomic<int32_t> commandsUnderWay{0};
+std::atomic<uint32_t> commandsSetOut{0};
 // After a command that was not handled, an owed one waits until this tick,
 // so that a busy voice changer is not kept busier.
 std::atomic<ULONGLONG> owedCommandNotBefore{0};
 constexpr ULONGLONG OWED_COMMAND_RETRY_MS = 1000;
 
-Delivery Deliver(bool alone, HWND target, uint32_t talk) {
+// The command's ticket, or 0 when another is on its way.
+uint32_t SetOut() {
+    const bool alone = commandsUnderWay.fetch_add(1) == 0;
+    const uint32_t ticket = commandsSetOut.fetch_add(1) + 1;
+    return alone ? ticket : 0;
+}
+
+Delivery Deliver(uint32_t ticket, HWND target, uint32_t talk) {
     const Delivery delivery = target ? SendTalkCommand(target, IsOn(talk)) : Delivery::Refused;
     // A refused command reached nothing: nothing more can be owed to that window.
-    if (delivery != Delivery::Unknown && alone) {
+    if (delivery != Delivery::Unknown && ticket != 0 && commandsSetOut.load() == ticket) {
         g_talkHandled.store(talk);
     }
     owedCommandNotBefore.store(
@@ -80,10 +90,10 @@ bool IsTalking() {
 }
 
 bool SetTalking(bool on) {
-    const bool alone = commandsUnderWay.fetch_add(1) == 0;
+    const uint32_t ticket = SetOut();
     uint32_t talk = 0;
     const bool changes = MoveTalk(on, false, talk);
-    const Delivery delivery = changes ? Deliver(alone, FindTarget(), talk) : Delivery::Refused;
+    const Delivery delivery = changes ? Deliver(ticket, FindTarget(), talk) : Delivery::Refused;
     commandsUnderWay.fetch_sub(1);
     if (delivery == Delivery::Refused) {
         // Nothing reached the target, so it is silent as far as we know.
@@ -109,10 +119,10 @@ bool StopTalkingNow() {
     if (!IsTalking() && !CommandOwed()) {
         return false;
     }
-    const bool alone = commandsUnderWay.fetch_add(1) == 0;
+    const uint32_t ticket = SetOut();
     uint32_t talk = 0;
     MoveTalk(false, true, talk);
-    const bool sent = Deliver(alone, FindTarget(), talk) != Delivery::Refused;
+    const bool sent = Deliver(ticket, FindTarget(), talk) != Delivery::Refused;
     commandsUnderWay.fetch_sub(1);
     return sent;
 }
@@ -131,8 +141,8 @@ void SendOwedCommand() {
         owedCommandNotBefore.store(GetTickCount64() + OWED_COMMAND_RETRY_MS);
         return;
     }
-    if (commandsUnderWay.fetch_add(1) == 0) {
-        Deliver(true, target, g_talking.load());
+    if (const uint32_t ticket = SetOut()) {
+        Deliver(ticket, target, g_talking.load());
     }
     commandsUnderWay.fetch_sub(1);
 }

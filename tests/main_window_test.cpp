@@ -481,7 +481,7 @@ TEST_F(MainWindowInProcess, TheRelaysOlderStopNeverHidesANewerPress) {
     Hotkey(F12_KEY, true);
     ASSERT_TRUE(target->WaitForLast("2|1", 3000));
     Hotkey(F12_KEY, false);
-    ASSERT_TRUE(target->WaitForCommandCount(3, 3000));
+    ASSERT_TRUE(StandIn::WaitUntilServing(3000));
     Mouse(true);
     ExpectSettledOn(true, "held on the picture");
     Mouse(false);

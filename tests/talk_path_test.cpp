@@ -2,6 +2,7 @@
 // running as its own process, last fed by real input through the hooks.
 #include "core/event_relay.h"
 #include "core/input_hooks.h"
+#include "core/missed_input.h"
 #include "core/presence_monitor.h"
 #include "core/shared_state.h"
 #include "core/talk_switch.h"
@@ -125,7 +126,13 @@ TEST_F(TalkPath, DecoysGetNothingAndWithoutTheVoiceChangerTheStateStaysSilent) {
     ASSERT_TRUE(target.Start());
     EXPECT_TRUE(SetTalking(true));
     EXPECT_TRUE(SetTalking(false));
+    // What is owed goes only to the window the presence check saw: it silences a new one.
+    SilenceThroughRelay();
+    SendOwedCommand();
     EXPECT_EQ(target.Payloads(), (Payloads{"2|1", "2|0"}));
+    // Another program's window in front, with the same rights, hides nothing.
+    ASSERT_TRUE(BringToFront(FindVoiceChanger()));
+    EXPECT_FALSE(g_foregroundHidesInput());
     EXPECT_EQ(otherTitle.Payloads(), Payloads{});
     EXPECT_EQ(otherClass.Payloads(), Payloads{});
 }
@@ -202,10 +209,8 @@ TEST_F(TalkPath, CommandSentAgainWhileTheUserActsOnTheWindowIsFollowedByTheUsers
         g_talking.store(NextTalk(g_talkHandled.load(), on)); // owed
         ASSERT_TRUE(RunWhilePumping(10000, [target, on] {
             std::thread relay([] { SendOwedCommand(); });
-            // The relay's command is in its handler, not yet acted on.
-            HWND status = FindWindowExW(FindVoiceChanger(), nullptr, L"STATIC", nullptr);
-            WaitUntil([status] { return WindowText(status) == L"serving"; }, 5000);
-            SetTalking(!on); // the window's own
+            StandIn::WaitUntilServing(5000); // the relay's, not yet acted on
+            SetTalking(!on);                 // the window's own
             relay.join();
         }));
         StartEventRelay();

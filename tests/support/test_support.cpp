@@ -247,6 +247,11 @@ bool StandIn::WaitForLast(const std::string& payload, DWORD timeoutMs) const {
                      timeoutMs);
 }
 
+bool StandIn::WaitUntilServing(DWORD timeoutMs) {
+    HWND status = FindWindowExW(FindTargetWindow(), nullptr, L"STATIC", nullptr);
+    return WaitUntil([status] { return WindowText(status) == L"serving"; }, timeoutMs);
+}
+
 void SendKey(WORD virtualKey, bool down, DWORD time) {
     INPUT input = {};
     input.type = INPUT_KEYBOARD;

@@ -112,6 +112,8 @@ class StandIn {
     bool WaitForCommandCount(size_t count, DWORD timeoutMs) const;
     // Waits until the last command received is the given one.
     bool WaitForLast(const std::string& payload, DWORD timeoutMs) const;
+    // Waits until a handler started with --serve-first-ms serves others.
+    static bool WaitUntilServing(DWORD timeoutMs);
 
   private:
     std::wstring logPath_;
