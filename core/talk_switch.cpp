@@ -37,9 +37,7 @@ Delivery SendTalkCommand(HWND target, bool on) {
 // How many commands are on their way, and how many ever set out. Only a
 // command that set out alone, and that none set out beside before it was
 // handled, settles the talk: one sent beside it may have been handled before
-// it or after. A thread sets out before it chooses what to send, so that the
-// relay never sends again what another thread is about to send, and so that
-// one that chose later but sent first is beside it. A command settles its own
+// it or after, whichever version it carries. A command settles its own
 // version only: a newer one stays owed.
 std::atomic<int32_t> commandsUnderWay{0};
 std::atomic<uint32_t> commandsSetOut{0};
@@ -48,9 +46,13 @@ std::atomic<uint32_t> commandsSetOut{0};
 std::atomic<ULONGLONG> owedCommandNotBefore{0};
 constexpr ULONGLONG OWED_COMMAND_RETRY_MS = 1000;
 
-// The command's ticket, or 0 when another is on its way.
-uint32_t SetOut() {
+// The command's ticket, or 0 when another is on its way. The relay, which
+// would only send again what is owed, backs out instead and takes none.
+uint32_t SetOut(bool backOutUnlessAlone = false) {
     const bool alone = commandsUnderWay.fetch_add(1) == 0;
+    if (!alone && backOutUnlessAlone) {
+        return 0;
+    }
     const uint32_t ticket = commandsSetOut.fetch_add(1) + 1;
     return alone ? ticket : 0;
 }
@@ -90,14 +92,16 @@ bool IsTalking() {
 }
 
 bool SetTalking(bool on) {
-    const uint32_t ticket = SetOut();
     uint32_t talk = 0;
-    const bool changes = MoveTalk(on, false, talk);
-    const Delivery delivery = changes ? Deliver(ticket, FindTarget(), talk) : Delivery::Refused;
+    if (!MoveTalk(on, false, talk)) {
+        return false;
+    }
+    const uint32_t ticket = SetOut();
+    const Delivery delivery = Deliver(ticket, FindTarget(), talk);
     commandsUnderWay.fetch_sub(1);
     if (delivery == Delivery::Refused) {
         // Nothing reached the target, so it is silent as far as we know.
-        if (changes && on) {
+        if (on) {
             g_talking.compare_exchange_strong(talk, NextTalk(talk, false));
         }
         return false;
@@ -119,9 +123,9 @@ bool StopTalkingNow() {
     if (!IsTalking() && !CommandOwed()) {
         return false;
     }
-    const uint32_t ticket = SetOut();
     uint32_t talk = 0;
     MoveTalk(false, true, talk);
+    const uint32_t ticket = SetOut();
     const bool sent = Deliver(ticket, FindTarget(), talk) != Delivery::Refused;
     commandsUnderWay.fetch_sub(1);
     return sent;
@@ -141,7 +145,7 @@ void SendOwedCommand() {
         owedCommandNotBefore.store(GetTickCount64() + OWED_COMMAND_RETRY_MS);
         return;
     }
-    if (const uint32_t ticket = SetOut()) {
+    if (const uint32_t ticket = SetOut(true)) {
         Deliver(ticket, target, g_talking.load());
     }
     commandsUnderWay.fetch_sub(1);
