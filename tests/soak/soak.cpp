@@ -42,11 +42,10 @@ struct Soak {
         ++rounds;
         for (int step = 0; step < 10; ++step) {
             const bool done =
-                step < 7    ? TalkCycle(target, HOTKEYS[active].input) == TALKED
+                step < 7    ? Talked(TalkCycle(target, HOTKEYS[active].input))
                 : step == 7 ? ChangeHotkey()
-                : step == 8
-                    ? RestartTarget(target, app)
-                    : TalkCycle(target, [&](bool down) { app.HoldPicture(down); }) == TALKED;
+                : step == 8 ? RestartTarget(target, app)
+                            : Talked(TalkCycle(target, [&](bool down) { app.HoldPicture(down); }));
             if (!done) {
                 std::printf("step %d of the round failed (hotkey %ls)\n", step,
                             HOTKEYS[active].label);
@@ -54,6 +53,17 @@ struct Soak {
             }
         }
         return ok;
+    }
+
+    static bool Talked(const Payloads& sent) {
+        if (sent != TALKED) {
+            std::printf("the voice changer got:");
+            for (const std::string& payload : sent) {
+                std::printf(" %s", payload.c_str());
+            }
+            std::printf("\n");
+        }
+        return sent == TALKED;
     }
 
     Footprint Sample(const char* when) {
@@ -75,7 +85,7 @@ struct Soak {
         const std::string failed = app.ChooseHotkey(
             [&] {
                 if (next == active) {
-                    talked = TalkCycle(target, hotkey.input) == TALKED;
+                    talked = Talked(TalkCycle(target, hotkey.input));
                 } else {
                     hotkey.input.Send(true);
                     hotkey.input.Send(false);
