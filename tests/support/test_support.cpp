@@ -194,8 +194,14 @@ StandIn::~StandIn() {
 bool StandIn::Start() {
     DeleteFileW(logPath_.c_str());
     const std::wstring arguments = L"--log \"" + logPath_ + L"\" " + extraArguments_;
-    return process_.Start(SiblingExecutable(L"stand_in_voice_changer.exe"), arguments) &&
-           WaitUntil([] { return FindTargetWindow() != nullptr; }, 10000);
+    const bool shown =
+        process_.Start(SiblingExecutable(L"stand_in_voice_changer.exe"), arguments) &&
+        WaitUntil([] { return FindTargetWindow() != nullptr; }, 20000);
+    if (!shown) {
+        std::printf("the stand-in showed no window in 20 s; its exit code: %ld (-1: none yet)\n",
+                    process_.WaitForExit(0));
+    }
+    return shown;
 }
 
 void StandIn::Stop() {
@@ -308,6 +314,17 @@ Payloads TalkCycle(const StandIn& target, const std::function<void(bool down)>& 
     hold(false);
     WaitUntil([&] { return !since().empty() && since().back() == "2|0"; }, 3000);
     return since();
+}
+
+Payloads Changes(const Payloads& sent) {
+    Payloads changes;
+    std::string last = "2|0";
+    for (const std::string& payload : sent) {
+        if (payload != last) {
+            changes.push_back(last = payload);
+        }
+    }
+    return changes;
 }
 
 void MoveCursorTo(int x, int y) {

@@ -152,6 +152,11 @@ Payloads TalkCycle(const StandIn& target, const HotkeyInput& hotkey,
 // The same with any input held down and let go, e.g. the left button.
 Payloads TalkCycle(const StandIn& target, const std::function<void(bool down)>& hold,
                    const std::function<void()>& before = nullptr);
+// What the voice changer was told to become, from silent: a command that
+// repeats the one before it changes nothing. A press on the picture just as
+// the relay's command comes back cannot know which was handled first, so the
+// program sends the wish once more.
+Payloads Changes(const Payloads& sent);
 
 // Lets go of every key and button, unswaps the buttons and closes this
 // process's visible windows; test_main.cpp runs it before and after each test.
