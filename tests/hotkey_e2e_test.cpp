@@ -73,7 +73,7 @@ TEST_F(ChoosingAHotkey, ActiveHotkeyKeepsTalkingUntilAnotherIsApplied) {
     EXPECT_EQ(app.ChooseHotkey([] { TapKey(VK_F9); }, L">>>> F9 (120) <<<<", IDC_CANCEL_CHOICE),
               "");
     EXPECT_EQ(app.ChooseHotkey([] { TapKey(VK_F8); }, L">>>> F8 (119) <<<<", 0), "");
-    EXPECT_EQ(app.ControlText(IDC_HOTKEY_LABEL), L"hotkey-> F12");
+    EXPECT_EQ(WindowText(app.Control(IDC_HOTKEY_LABEL)), L"hotkey-> F12");
     EXPECT_EQ(TalkCycle(target, F12_KEY, [] { F9_KEY.Hold(); }), TALKED) << "F9 talked";
 
     // Applied while the old hotkey is held, whose release no longer matches.

@@ -114,7 +114,7 @@ TEST_F(WithTarget, LeftButtonHeldOnThePictureTalksUntilLetGo) {
         {"second press of a double click",
          [] {
              ReleaseLeft();
-             SendMouseButton(MOUSEEVENTF_LEFTDOWN); // within the double-click time
+             SendMouse(MOUSEEVENTF_LEFTDOWN); // within the double-click time
              ReleaseLeft();
          }},
         {"released off the window",
@@ -149,10 +149,7 @@ TEST_F(WithTarget, LeftButtonHeldOnThePictureTalksUntilLetGo) {
         // Kept, the mouse would take every later click, "Set hotkey"'s too.
         EXPECT_TRUE(WaitUntil([&] { return !app.HasCapture(); }, 3000)) << c.what;
         ReleaseLeft();
-        const Payloads all = target.Payloads();
-        EXPECT_EQ(Payloads(all.begin() + static_cast<std::ptrdiff_t>(before), all.end()),
-                  (Payloads{"2|1", "2|0"}))
-            << c.what;
+        EXPECT_EQ(target.Payloads(before), (Payloads{"2|1", "2|0"})) << c.what;
     }
 }
 
@@ -228,11 +225,11 @@ TEST(Closing, WindowGoesAtOnceAndTheLastWordIsAStopUnlessANewCopyShows) {
 }
 
 TEST_F(WithTarget, EscapeDoesNothingEnterAndSpaceOpenTheChooser) {
-    ASSERT_TRUE(app.Focus());
+    ASSERT_TRUE(BringToFront(app.MainWindow()));
     TapKey(VK_ESCAPE); // had it closed the window, Enter below would open nothing
 
     for (WORD key : {VK_RETURN, VK_SPACE}) {
-        ASSERT_TRUE(app.Focus());
+        ASSERT_TRUE(BringToFront(app.MainWindow()));
         TapKey(key);
         HWND chooser = nullptr;
         ASSERT_TRUE(WaitUntil([&] { return (chooser = app.SelectionWindow()) != nullptr; }, 3000))
@@ -291,7 +288,7 @@ TEST_F(WithTarget, TargetClosedWhileTalkingThenRestarted) {
         bool offAfterRelease; // only the window's own release turns it OFF
     };
     const Case cases[] = {
-        {"hotkey", [](bool down) { SendKey(VK_F12, down); }, false},
+        {"hotkey", F12_KEY, false},
         {"left button on the window", [&](bool down) { app.HoldPicture(down); }, true},
     };
     for (const Case& c : cases) {

@@ -22,10 +22,6 @@ namespace {
 // The longest a user should wait on a voice changer that never answers.
 constexpr ULONGLONG LONGEST_WAIT_MS = 2000;
 
-HWND FindVoiceChanger() {
-    return FindWindowW(TARGET_WINDOW_CLASS, TARGET_WINDOW_TITLE);
-}
-
 class TalkPath : public ::testing::Test {
   protected:
     void SetUp() override {

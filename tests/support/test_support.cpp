@@ -12,21 +12,6 @@
 
 namespace test_support {
 
-namespace {
-
-void SendMouse(DWORD flags, DWORD mouseData, LONG dx, LONG dy) {
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi = {dx, dy, mouseData, flags, 0, 0};
-    SendInput(1, &input, sizeof input);
-}
-
-HWND FindTargetWindow() {
-    return FindWindowW(L"PELORINVOICECHANGER", L"Pelorin Voice Changer");
-}
-
-} // namespace
-
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     while (!condition()) {
@@ -97,6 +82,10 @@ std::wstring WindowText(HWND window) {
     SendMessageTimeoutW(window, WM_GETTEXT, 1100, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
                         5000, nullptr);
     return text;
+}
+
+HWND FindVoiceChanger() {
+    return FindWindowW(L"PELORINVOICECHANGER", L"Pelorin Voice Changer");
 }
 
 bool BringToFront(HWND window) {
@@ -195,12 +184,12 @@ bool StandIn::Start() {
     DeleteFileW(logPath_.c_str());
     const std::wstring arguments = L"--log \"" + logPath_ + L"\" " + extraArguments_;
     return process_.Start(SiblingExecutable(L"stand_in_voice_changer.exe"), arguments) &&
-           WaitUntil([] { return FindTargetWindow() != nullptr; }, 10000);
+           WaitUntil([] { return FindVoiceChanger() != nullptr; }, 10000);
 }
 
 void StandIn::Stop() {
     process_.Kill();
-    WaitUntil([] { return FindTargetWindow() == nullptr; }, 5000);
+    WaitUntil([] { return FindVoiceChanger() == nullptr; }, 5000);
 }
 
 std::vector<ReceivedCommand> StandIn::Commands() const {
@@ -229,10 +218,11 @@ std::vector<ReceivedCommand> StandIn::Commands() const {
     return commands;
 }
 
-Payloads StandIn::Payloads() const {
+Payloads StandIn::Payloads(size_t from) const {
+    const std::vector<ReceivedCommand> commands = Commands();
     test_support::Payloads payloads;
-    for (const ReceivedCommand& command : Commands()) {
-        payloads.push_back(command.payload);
+    for (size_t i = from; i < commands.size(); ++i) {
+        payloads.push_back(commands[i].payload);
     }
     return payloads;
 }
@@ -248,7 +238,7 @@ bool StandIn::WaitForLast(const std::string& payload, DWORD timeoutMs) const {
 }
 
 bool StandIn::WaitUntilServing(DWORD timeoutMs) {
-    HWND status = FindWindowExW(FindTargetWindow(), nullptr, L"STATIC", nullptr);
+    HWND status = FindWindowExW(FindVoiceChanger(), nullptr, L"STATIC", nullptr);
     return WaitUntil([status] { return WindowText(status) == L"serving"; }, timeoutMs);
 }
 
@@ -265,15 +255,18 @@ void TapKey(WORD virtualKey) {
     SendKey(virtualKey, false);
 }
 
-void SendMouseButton(DWORD flags, DWORD mouseData) {
-    SendMouse(flags, mouseData, 0, 0);
+void SendMouse(DWORD flags, DWORD mouseData, LONG dx, LONG dy) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi = {dx, dy, mouseData, flags, 0, 0};
+    SendInput(1, &input, sizeof input);
 }
 
 void HotkeyInput::Send(bool down) const {
     if (key) {
         SendKey(key, down);
     } else {
-        SendMouseButton(down ? mouseDown : mouseUp, mouseData);
+        SendMouse(down ? mouseDown : mouseUp, mouseData);
     }
 }
 
@@ -286,20 +279,10 @@ void HotkeyInput::Hold() const {
     PumpMessagesFor(50);
 }
 
-Payloads TalkCycle(const StandIn& target, const HotkeyInput& hotkey,
-                   const std::function<void()>& before) {
-    return TalkCycle(
-        target, [&](bool down) { hotkey.Send(down); }, before);
-}
-
 Payloads TalkCycle(const StandIn& target, const std::function<void(bool down)>& hold,
                    const std::function<void()>& before) {
     const size_t start = target.Commands().size();
-    auto since = [&] {
-        const Payloads all = target.Payloads();
-        return Payloads(all.begin() + static_cast<std::ptrdiff_t>(std::min(start, all.size())),
-                        all.end());
-    };
+    auto since = [&] { return target.Payloads(start); };
     if (before) {
         before();
     }
@@ -314,10 +297,6 @@ void MoveCursorTo(int x, int y) {
     SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, 0,
               MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1),
               MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1));
-}
-
-void MoveCursorBy(int dx, int dy) {
-    SendMouse(MOUSEEVENTF_MOVE, 0, dx, dy);
 }
 
 } // namespace test_support

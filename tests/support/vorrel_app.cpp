@@ -37,7 +37,7 @@ void PressLeftAt(POINT at, bool release) {
         PumpMessagesFor(static_cast<DWORD>(GetDoubleClickTime() - since) + 50);
     }
     MoveCursorTo(at.x, at.y);
-    SendMouseButton(MOUSEEVENTF_LEFTDOWN);
+    SendMouse(MOUSEEVENTF_LEFTDOWN);
     lastPress = GetTickCount64();
     if (release) {
         ReleaseLeft();
@@ -90,10 +90,6 @@ HWND VorrelApp::Control(int id) const {
     return GetDlgItem(mainWindow_, id);
 }
 
-std::wstring VorrelApp::ControlText(int id) const {
-    return WindowText(Control(id));
-}
-
 bool VorrelApp::OffPictureVisible() const {
     return IsWindowVisible(Control(IDC_IMAGE_OFF)) != FALSE;
 }
@@ -114,7 +110,8 @@ HWND VorrelApp::SelectionWindow() const {
 HWND VorrelApp::OpenChooser() const {
     // A chooser that just closed gives the main window back its input; an
     // active window does not spend the click on its activation.
-    if (!WaitUntil([&] { return IsWindowEnabled(mainWindow_) != FALSE; }, 5000) || !Focus()) {
+    if (!WaitUntil([&] { return IsWindowEnabled(mainWindow_) != FALSE; }, 5000) ||
+        !BringToFront(mainWindow_)) {
         return nullptr;
     }
     HWND chooser = nullptr;
@@ -155,7 +152,7 @@ std::string VorrelApp::ChooseHotkey(const std::function<void()>& choose, const s
         return "the chooser did not close";
     }
     if (!label.empty() &&
-        !WaitUntil([&] { return ControlText(IDC_HOTKEY_LABEL) == label; }, 3000)) {
+        !WaitUntil([&] { return WindowText(Control(IDC_HOTKEY_LABEL)) == label; }, 3000)) {
         return "the label did not change";
     }
     return "";
@@ -174,15 +171,11 @@ bool VorrelApp::WaitForChecks(int count) const {
 
 void VorrelApp::HoldPicture(bool down) const {
     if (down) {
-        Focus();
+        BringToFront(mainWindow_);
         PressLeftAt(CentreOf(Control(IDC_IMAGE_ON)), false);
     } else {
         ReleaseLeft();
     }
-}
-
-bool VorrelApp::Focus() const {
-    return BringToFront(mainWindow_);
 }
 
 bool VorrelApp::WaitForTargetGone() const {
@@ -242,7 +235,7 @@ double ImageDistance(const ScreenPixels& a, const ScreenPixels& b) {
 }
 
 void ReleaseLeft() {
-    SendMouseButton(MOUSEEVENTF_LEFTUP);
+    SendMouse(MOUSEEVENTF_LEFTUP);
 }
 
 } // namespace test_support
