@@ -108,20 +108,19 @@ Footprint MeasureFootprint(DWORD windowsPid, long linuxPid) {
         return value ? static_cast<long long>(value) : -1;
     };
     Footprint f;
+    // Each query fails harmlessly, and reads as not reported, when the process is gone.
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, windowsPid);
-    if (process) {
-        PROCESS_MEMORY_COUNTERS_EX memory = {};
-        K32GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
-                                sizeof memory);
-        f.workingSetKb = reported(memory.WorkingSetSize / 1024);
-        f.privateKb = reported(memory.PrivateUsage / 1024);
-        DWORD handles = 0;
-        GetProcessHandleCount(process, &handles);
-        f.handles = reported(handles);
-        f.gdiObjects = reported(GetGuiResources(process, GR_GDIOBJECTS));
-        f.userObjects = reported(GetGuiResources(process, GR_USEROBJECTS));
-        CloseHandle(process);
-    }
+    PROCESS_MEMORY_COUNTERS_EX memory = {};
+    K32GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                            sizeof memory);
+    f.workingSetKb = reported(memory.WorkingSetSize / 1024);
+    f.privateKb = reported(memory.PrivateUsage / 1024);
+    DWORD handles = 0;
+    GetProcessHandleCount(process, &handles);
+    f.handles = reported(handles);
+    f.gdiObjects = reported(GetGuiResources(process, GR_GDIOBJECTS));
+    f.userObjects = reported(GetGuiResources(process, GR_USEROBJECTS));
+    CloseHandle(process);
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     THREADENTRY32 thread = {};
     thread.dwSize = sizeof thread;

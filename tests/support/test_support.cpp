@@ -255,10 +255,10 @@ void TapKey(WORD virtualKey) {
     SendKey(virtualKey, false);
 }
 
-void SendMouse(DWORD flags, DWORD mouseData, LONG dx, LONG dy) {
+void SendMouse(DWORD flags, DWORD mouseData, LONG dx, LONG dy, DWORD time) {
     INPUT input = {};
     input.type = INPUT_MOUSE;
-    input.mi = {dx, dy, mouseData, flags, 0, 0};
+    input.mi = {dx, dy, mouseData, flags, time, 0};
     SendInput(1, &input, sizeof input);
 }
 

@@ -131,7 +131,7 @@ void SendKey(WORD virtualKey, bool down, DWORD time = 0);
 void TapKey(WORD virtualKey);
 // A button, or with MOUSEEVENTF_MOVE a relative move, as a mouse makes (Wine
 // makes no raw input of absolute ones).
-void SendMouse(DWORD flags, DWORD mouseData = 0, LONG dx = 0, LONG dy = 0);
+void SendMouse(DWORD flags, DWORD mouseData = 0, LONG dx = 0, LONG dy = 0, DWORD time = 0);
 void MoveCursorTo(int x, int y);
 
 // A hotkey as real input: a key, or a mouse button's down and up flags.
