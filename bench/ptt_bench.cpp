@@ -107,14 +107,10 @@ int main(int argc, char** argv) {
         if (target.WaitForCommandCount(1, 5000)) {
             toFirstCheck.push_back(QpcMs(started, target.Commands()[0].qpc));
         }
-        if (run < startupRuns - 1) {
-            app.Close();
-            continue;
-        }
-        ours = MeasureLatency(target, presses);
-        PumpMessagesFor(1500); // let the last command's work settle
-        const long linuxPid = FindLinuxPid(L"vorrel.exe");
+        const long linuxPid = run < startupRuns - 1 ? 0 : FindLinuxPid(L"vorrel.exe");
         if (linuxPid > 0) {
+            ours = MeasureLatency(target, presses);
+            PumpMessagesFor(1500); // let the last command's work settle
             const Footprint before = MeasureFootprint(app.Process().Id(), linuxPid);
             const long long wall0 = QpcNow();
             PumpMessagesFor(idleSeconds * 1000);
@@ -179,9 +175,8 @@ int main(int argc, char** argv) {
     const bool sane =
         !quick || (ourPress.p50 < QUICK_MAX_P50_MS && ourRelease.p50 < QUICK_MAX_P50_MS &&
                    idlePercent < QUICK_MAX_IDLE_PERCENT);
-    if (!complete || !sane) {
-        std::printf("\n%s\n", !complete ? "some figures are missing"
-                                        : "latency or idle CPU far beyond any healthy run");
-    }
+    std::printf("%s", !complete ? "\nsome figures are missing\n"
+                      : !sane   ? "\nlatency or idle CPU far beyond any healthy run\n"
+                                : "");
     return complete && sane ? 0 : 1;
 }

@@ -14,7 +14,6 @@
 #include <tpcshrd.h>
 #include <wtsapi32.h>
 
-#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <optional>
@@ -200,8 +199,6 @@ class OtherTool {
         thread_.join();
         g_otherToolKey.store(0);
     }
-    OtherTool(const OtherTool&) = delete;
-    OtherTool& operator=(const OtherTool&) = delete;
 
   private:
     std::thread thread_;

@@ -65,10 +65,8 @@ double QpcMs(long long from, long long to) {
 
 std::wstring SiblingExecutable(const wchar_t* fileName) {
     wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring result(path, length);
-    result.resize(result.find_last_of(L"\\/") + 1);
-    return result + fileName;
+    const std::wstring self(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
+    return self.substr(0, self.find_last_of(L"\\/") + 1) + fileName;
 }
 
 std::string ReadWholeFile(const std::wstring& path) {

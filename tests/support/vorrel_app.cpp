@@ -46,15 +46,9 @@ void PressLeftAt(POINT at, bool release) {
 
 // The pixels of an area of a device context, copied into a 32-bit bitmap.
 ScreenPixels CopyPixels(HDC source, int left, int top, int width, int height) {
-    ScreenPixels image;
-    image.width = width;
-    image.height = height;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    ScreenPixels image = {width, height, {}};
+    // Top row first.
+    BITMAPINFO info = {{sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
     void* bits = nullptr;
     HDC memory = CreateCompatibleDC(source);
     HBITMAP bitmap = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);

@@ -65,9 +65,6 @@ struct ScreenPixels {
     int width = 0;
     int height = 0;
     std::vector<COLORREF> pixels;
-    COLORREF At(int x, int y) const {
-        return pixels[static_cast<size_t>(y) * width + x];
-    }
 };
 ScreenPixels CaptureScreen(const RECT& area);
 
