@@ -21,12 +21,11 @@ bool WaitForPicture(const VorrelApp& app, int shown) {
     GetWindowRect(app.Control(IDC_IMAGE_ON), &picture);
     const ScreenPixels expected = LoadProgramBitmap(shown);
     const ScreenPixels other = LoadProgramBitmap(shown == IDB_ON ? IDB_OFF : IDB_ON);
-    return WaitUntil(
-        [&] {
-            const ScreenPixels screen = CaptureScreen(picture);
-            return ImageDistance(screen, expected) < 3.0 && ImageDistance(screen, other) > 10.0;
-        },
-        3000);
+    auto shown = [&] {
+        const ScreenPixels screen = CaptureScreen(picture);
+        return ImageDistance(screen, expected) < 3.0 && ImageDistance(screen, other) > 10.0;
+    };
+    return WaitUntil(shown, 3000);
 }
 
 // The program running against a stand-in that it has already silenced once.

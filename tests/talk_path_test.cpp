@@ -33,23 +33,19 @@ class TalkPath : public ::testing::Test {
         g_heldHotkey = 0;
         g_mainDlg.store(probe.Window());
     }
-    // Whatever a failed test left running or owed stays with it.
+    // Whatever a failed test left running stays with it; what it left owed,
+    // the next one's start clears.
     void TearDown() override {
         RemoveInputHooks();
         g_mainDlg.store(nullptr);
-        g_talking.store(0);
-        g_talkHandled.store(0);
-        g_pendingEvent.store(PENDING_NONE);
     }
 
     // Runs SetTalking on a worker while this thread keeps serving the
     // notifications it sends; what it returned, or nothing when it took longer.
     static std::optional<bool> SetTalkingWithin(DWORD limitMs, bool on) {
         auto sent = std::make_shared<std::atomic<bool>>(false);
-        if (!RunWhilePumping(limitMs, [sent, on] { sent->store(SetTalking(on)); })) {
-            return std::nullopt;
-        }
-        return sent->load();
+        const bool done = RunWhilePumping(limitMs, [sent, on] { sent->store(SetTalking(on)); });
+        return done ? std::optional<bool>(sent->load()) : std::nullopt;
     }
 
     // Stands in for the main window.
@@ -104,12 +100,11 @@ TEST_F(TalkPath, DecoysGetNothingAndWithoutTheVoiceChangerTheStateStaysSilent) {
     // one starts first and, declared last, ends first.
     StandIn otherTitle(L"--title Decoy"), otherClass(L"--class DECOY"), target;
     ASSERT_TRUE(target.Start() && otherTitle.Start() && otherClass.Start());
-    ASSERT_TRUE(WaitUntil(
-        [] {
-            return FindWindowW(TARGET_WINDOW_CLASS, L"Decoy") &&
-                   FindWindowW(L"DECOY", TARGET_WINDOW_TITLE);
-        },
-        10000));
+    auto decoysShown = [] {
+        return FindWindowW(TARGET_WINDOW_CLASS, L"Decoy") &&
+               FindWindowW(L"DECOY", TARGET_WINDOW_TITLE);
+    };
+    ASSERT_TRUE(WaitUntil(decoysShown, 10000));
     target.Stop();
 
     EXPECT_FALSE(SetTalking(true));
@@ -127,7 +122,7 @@ TEST_F(TalkPath, DecoysGetNothingAndWithoutTheVoiceChangerTheStateStaysSilent) {
     SendOwedCommand();
     EXPECT_EQ(target.Payloads(), (Payloads{"2|1", "2|0"}));
     // Another program's window in front, with the same rights, hides nothing.
-    ASSERT_TRUE(BringToFront(FindVoiceChanger()));
+    ASSERT_TRUE(BringToFront(FindTargetWindow()));
     EXPECT_FALSE(g_foregroundHidesInput());
     EXPECT_EQ(otherTitle.Payloads(), Payloads{});
     EXPECT_EQ(otherClass.Payloads(), Payloads{});
@@ -201,7 +196,7 @@ TEST_F(TalkPath, CommandSentAgainWhileTheUserActsOnTheWindowIsFollowedByTheUsers
     for (bool on : {true, false}) {
         auto target = std::make_shared<StandIn>(L"--serve-first-ms 1800");
         ASSERT_TRUE(target->Start());
-        g_targetSeen.store(FindVoiceChanger());
+        g_targetSeen.store(FindTargetWindow());
         g_talking.store(NextTalk(g_talkHandled.load(), on)); // owed
         ASSERT_TRUE(RunWhilePumping(10000, [target, on] {
             std::thread relay([] { SendOwedCommand(); });
@@ -251,7 +246,7 @@ TEST_F(TalkPath, UnansweredCommandCountsAsSentAndStaysOwedDeadTargetGotNothing) 
 TEST_F(TalkPath, RelaySendsAnOwedStopAgainASecondAfterTheLastTry) {
     StandIn target(L"--delay-ms 1600"); // slower than any wait: the stop stays owed
     ASSERT_TRUE(target.Start());
-    g_targetSeen.store(FindVoiceChanger());
+    g_targetSeen.store(FindTargetWindow());
     SilenceThroughRelay();
     StartEventRelay();
     ASSERT_TRUE(target.WaitForCommandCount(2, 10000));

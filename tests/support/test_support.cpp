@@ -82,17 +82,16 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
-HWND FindVoiceChanger() {
+HWND FindTargetWindow() {
     return FindWindowW(L"PELORINVOICECHANGER", L"Pelorin Voice Changer");
 }
 
 bool BringToFront(HWND window) {
-    return WaitUntil(
-        [&] {
-            SetForegroundWindow(window);
-            return GetForegroundWindow() == window;
-        },
-        5000);
+    auto inFront = [&] {
+        SetForegroundWindow(window);
+        return GetForegroundWindow() == window;
+    };
+    return WaitUntil(inFront, 5000);
 }
 
 MessageProbe::MessageProbe(std::vector<UINT> recorded) : recorded_(std::move(recorded)) {
@@ -182,12 +181,12 @@ bool StandIn::Start() {
     DeleteFileW(logPath_.c_str());
     const std::wstring arguments = L"--log \"" + logPath_ + L"\" " + extraArguments_;
     return process_.Start(SiblingExecutable(L"stand_in_voice_changer.exe"), arguments) &&
-           WaitUntil([] { return FindVoiceChanger() != nullptr; }, 10000);
+           WaitUntil([] { return FindTargetWindow() != nullptr; }, 10000);
 }
 
 void StandIn::Stop() {
     process_.Kill();
-    WaitUntil([] { return FindVoiceChanger() == nullptr; }, 5000);
+    WaitUntil([] { return FindTargetWindow() == nullptr; }, 5000);
 }
 
 std::vector<ReceivedCommand> StandIn::Commands() const {
@@ -236,7 +235,7 @@ bool StandIn::WaitForLast(const std::string& payload, DWORD timeoutMs) const {
 }
 
 bool StandIn::WaitUntilServing(DWORD timeoutMs) {
-    HWND status = FindWindowExW(FindVoiceChanger(), nullptr, L"STATIC", nullptr);
+    HWND status = FindWindowExW(FindTargetWindow(), nullptr, L"STATIC", nullptr);
     return WaitUntil([status] { return WindowText(status) == L"serving"; }, timeoutMs);
 }
 

@@ -39,7 +39,7 @@ std::string ReadWholeFile(const std::wstring& path);
 std::wstring WindowText(HWND window);
 
 // The voice changer's window (the stand-in's), or null.
-HWND FindVoiceChanger();
+HWND FindTargetWindow();
 
 // Makes the window the foreground window; false when it does not become so.
 bool BringToFront(HWND window);

@@ -109,17 +109,14 @@ HWND VorrelApp::OpenChooser() const {
         return nullptr;
     }
     HWND chooser = nullptr;
+    auto open = [&] { return (chooser = SelectionWindow()) != nullptr; };
     for (int attempt = 0; attempt < 2 && !chooser; ++attempt) {
         PressLeftAt(CentreOf(Control(IDC_SET_HOTKEY)), true);
         // Once the owner is disabled the chooser is on its way: never click
         // again then, as a second click would land on its Cancel button.
-        WaitUntil(
-            [&] {
-                return (chooser = SelectionWindow()) != nullptr || !IsWindowEnabled(mainWindow_);
-            },
-            3000);
+        WaitUntil([&] { return open() || !IsWindowEnabled(mainWindow_); }, 3000);
         if (!chooser && !IsWindowEnabled(mainWindow_)) {
-            WaitUntil([&] { return (chooser = SelectionWindow()) != nullptr; }, 5000);
+            WaitUntil(open, 5000);
         }
     }
     return chooser;
