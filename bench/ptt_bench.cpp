@@ -16,6 +16,7 @@
 #include <initializer_list>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace test_support;
@@ -52,23 +53,17 @@ Latencies MeasureLatency(StandIn& target, int presses) {
     return result;
 }
 
-struct Figure {
-    const char* row;
-    const char* key;
-    Stats stats;
-};
-
-// Rows of the times table, and the same figures as one JSON object.
-std::string AddRows(std::string& md, std::initializer_list<Figure> figures) {
+// Rows of the times table (row, key, figures), and the same figures as one JSON object.
+std::string AddRows(std::string& md,
+                    std::initializer_list<std::tuple<const char*, const char*, Stats>> figures) {
     std::string json;
-    for (const Figure& f : figures) {
-        const Stats& s = f.stats;
-        Append(md, "| %s | %zu | %.2f | %.2f | %.2f | %.2f |\n", f.row, s.count, s.p50, s.p90,
-               s.p99, s.max);
+    for (const auto& [row, key, s] : figures) {
+        Append(md, "| %s | %zu | %.2f | %.2f | %.2f | %.2f |\n", row, s.count, s.p50, s.p90, s.p99,
+               s.max);
         Append(json,
                "%s\"%s\": {\"n\": %zu, \"p50_ms\": %.3f, \"p90_ms\": %.3f, \"p99_ms\": %.3f, "
                "\"max_ms\": %.3f}",
-               json.empty() ? "" : ", ", f.key, s.count, s.p50, s.p90, s.p99, s.max);
+               json.empty() ? "" : ", ", key, s.count, s.p50, s.p90, s.p99, s.max);
         g_missing += s.count == 0 ? 1 : 0;
     }
     return "{" + json + "}";

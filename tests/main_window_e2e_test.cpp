@@ -21,11 +21,11 @@ bool WaitForPicture(const VorrelApp& app, int shown) {
     GetWindowRect(app.Control(IDC_IMAGE_ON), &picture);
     const ScreenPixels expected = LoadProgramBitmap(shown);
     const ScreenPixels other = LoadProgramBitmap(shown == IDB_ON ? IDB_OFF : IDB_ON);
-    auto shown = [&] {
+    auto onScreen = [&] {
         const ScreenPixels screen = CaptureScreen(picture);
         return ImageDistance(screen, expected) < 3.0 && ImageDistance(screen, other) > 10.0;
     };
-    return WaitUntil(shown, 3000);
+    return WaitUntil(onScreen, 3000);
 }
 
 // The program running against a stand-in that it has already silenced once.
@@ -42,16 +42,13 @@ class WithTarget : public ::testing::Test {
 // Laid out as designed in either look; the label's text shows in the look's
 // text colour on the look's background, and the picture keeps its blue.
 TEST(MainWindowAtStart, LooksAsLaidOutBlueWithoutArgumentsSystemColoursWithAny) {
-    struct Case {
-        const wchar_t* arguments;
-        COLORREF background, text;
-    };
-    const Case cases[] = {{L"", BLUE, RGB(255, 255, 255)},
-                          {L"x", GetSysColor(COLOR_BTNFACE), GetSysColor(COLOR_WINDOWTEXT)}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.arguments);
+    for (const wchar_t* arguments : {L"", L"x"}) {
+        SCOPED_TRACE(arguments);
+        const bool plain = arguments[0] != L'\0';
+        const COLORREF background = plain ? GetSysColor(COLOR_BTNFACE) : BLUE;
+        const COLORREF text = plain ? GetSysColor(COLOR_WINDOWTEXT) : RGB(255, 255, 255);
         VorrelApp app;
-        ASSERT_TRUE(app.Start(c.arguments));
+        ASSERT_TRUE(app.Start(arguments));
         HWND window = app.MainWindow();
         RECT frame, client, picture;
         GetWindowRect(window, &frame);
@@ -65,21 +62,19 @@ TEST(MainWindowAtStart, LooksAsLaidOutBlueWithoutArgumentsSystemColoursWithAny) 
         EXPECT_NEAR(picture.left + picture.right, client.right, 40);
         EXPECT_NEAR(picture.top + picture.bottom, client.bottom, 40);
 
-        POINT corner = {4, 4};
-        ClientToScreen(window, &corner);
-        const RECT background = {corner.x, corner.y, corner.x + 1, corner.y + 1};
-        const std::vector<COLORREF> backgroundPixel = {c.background};
-        EXPECT_TRUE(
-            WaitUntil([&] { return CaptureScreen(background).pixels == backgroundPixel; }, 3000));
-        RECT label;
-        GetWindowRect(app.Control(IDC_HOTKEY_LABEL), &label);
-        auto pixelsOf = [&](COLORREF colour) {
-            const ScreenPixels pixels = CaptureScreen(label);
+        auto pixelsOf = [](const RECT& area, COLORREF colour) {
+            const ScreenPixels pixels = CaptureScreen(area);
             return std::count(pixels.pixels.begin(), pixels.pixels.end(), colour);
         };
-        EXPECT_TRUE(WaitUntil([&] { return pixelsOf(c.text) > 10; }, 3000))
+        POINT corner = {4, 4};
+        ClientToScreen(window, &corner);
+        const RECT inside = {corner.x, corner.y, corner.x + 1, corner.y + 1};
+        EXPECT_TRUE(WaitUntil([&] { return pixelsOf(inside, background) == 1; }, 3000));
+        RECT label;
+        GetWindowRect(app.Control(IDC_HOTKEY_LABEL), &label);
+        EXPECT_TRUE(WaitUntil([&] { return pixelsOf(label, text) > 10; }, 3000))
             << "no label text in its colour";
-        EXPECT_GT(pixelsOf(c.background), pixelsOf(c.text));
+        EXPECT_GT(pixelsOf(label, background), pixelsOf(label, text));
         EXPECT_TRUE(WaitForPicture(app, IDB_OFF));
         EXPECT_EQ(app.Close(), 0);
     }

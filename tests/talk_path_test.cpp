@@ -49,7 +49,7 @@ class TalkPath : public ::testing::Test {
     }
 
     // Stands in for the main window.
-    MessageProbe probe{{WM_TALK_STARTED, WM_TALK_STOPPED}};
+    MessageProbe probe;
 };
 
 // From the switch, the relay and real F12 through the hooks until they come out.
@@ -179,7 +179,7 @@ TEST_F(TalkPath, EachNewVoiceChangerWindowIsSilencedOnceBehindWhatIsOnItsWay) {
 // The presence thread serves the window it was started for and ends with it,
 // even when another takes its place at once: two would check twice as often.
 TEST_F(TalkPath, PresenceThreadEndsWithItsWindowEvenWhenAnotherTakesItsPlace) {
-    MessageProbe first{{WM_CHECK_TARGET}}, next;
+    MessageProbe first, next;
     g_mainDlg.store(first.Window());
     HANDLE thread = CreateThread(nullptr, 0, MonitorThreadProc, nullptr, 0, nullptr);
     ASSERT_TRUE(WaitUntil([&] { return !first.Received().empty(); }, 3000));

@@ -57,11 +57,9 @@ long FindLinuxPid(const wchar_t* exeName) {
         const long pid = std::wcstol(entry.path().filename().c_str(), nullptr, 10);
         // Wine puts the Windows path of the program first: another build's copy,
         // run by someone else on this machine, is not ours.
-        if (_stricmp(ReadWholeFile(ProcPath(pid, L"cmdline")).c_str(), path) != 0) {
-            continue;
-        }
+        const bool ours = _stricmp(ReadWholeFile(ProcPath(pid, L"cmdline")).c_str(), path) == 0;
         // The newest: a copy that an earlier run left ending is not ours.
-        const long long start = StatField(pid, 22);
+        const long long start = ours ? StatField(pid, 22) : -1;
         if (start > foundStart) {
             found = pid;
             foundStart = start;

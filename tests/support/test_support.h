@@ -45,11 +45,11 @@ HWND FindTargetWindow();
 bool BringToFront(HWND window);
 
 // A message-only window standing in for one of the program's windows: it
-// records the listed messages sent to it, in order; posted ones wait in its
-// queue until taken.
+// records the program's own messages (WM_USER and up) sent to it, in order;
+// posted ones wait in its queue until taken.
 class MessageProbe {
   public:
-    explicit MessageProbe(std::vector<UINT> recorded = {});
+    MessageProbe();
     ~MessageProbe();
     MessageProbe(const MessageProbe&) = delete;
     MessageProbe& operator=(const MessageProbe&) = delete;
@@ -65,7 +65,6 @@ class MessageProbe {
   private:
     static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     HWND window_ = nullptr;
-    std::vector<UINT> recorded_;
     std::vector<UINT> received_;
 };
 
