@@ -100,7 +100,6 @@ TEST(HookProcedures, EventsHandOnOnlyTheHotkeyAndPostEveryRelease) {
                 << c.what;
         }
     }
-    g_hotkeyDlg = nullptr;
 }
 
 // F12 is never down here: a hold the hooks saw reads up. Without evidence

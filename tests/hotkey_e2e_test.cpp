@@ -40,12 +40,11 @@ TEST_F(ChoosingAHotkey, KeysAndButtonsTalkOnceAppliedAndCancelledChoicesWait) {
     // With a mouse hotkey, no key talks, the old one included.
     Choose([] { X2_BUTTON.Hold(); }, L">>>> XMouseButton 2 <<<<", IDC_APPLY,
            L"hotkey-> XMouseButton 2");
-    EXPECT_EQ(TalkCycle(target, X2_BUTTON,
-                        [&] {
-                            F9_KEY.Hold();
-                            HotkeyInput{'A', 0, 0, 0}.Hold();
-                        }),
-              TALKED);
+    auto keys = [] {
+        F9_KEY.Hold();
+        HotkeyInput{'A', 0, 0, 0}.Hold();
+    };
+    EXPECT_EQ(TalkCycle(target, X2_BUTTON, keys), TALKED);
     Choose([] { MIDDLE_BUTTON.Hold(); }, L">>>> MiddleMouseButton <<<<", IDC_APPLY,
            L"hotkey-> MiddleMouseButton");
     EXPECT_EQ(TalkCycle(target, MIDDLE_BUTTON, [] { X2_BUTTON.Hold(); }), TALKED);

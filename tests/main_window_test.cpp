@@ -54,7 +54,6 @@ class MainWindowInProcess : public ::testing::Test {
     void Open(const wchar_t* standInArguments = L"") {
         target = std::make_unique<StandIn>(standInArguments);
         ASSERT_TRUE(target->Start());
-        g_hInstance = GetModuleHandleW(nullptr);
         window =
             CreateDialogParamW(g_hInstance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDlgProc, 0);
         ASSERT_NE(window, nullptr);
@@ -69,18 +68,12 @@ class MainWindowInProcess : public ::testing::Test {
         ASSERT_TRUE(target->WaitForCommandCount(1, 5000)) << "silenced at the first check";
     }
     // Whatever a failed test left owed stays with it; the keys and buttons it
-    // left down, the tests' main lets go of.
+    // left down and the shared state, the tests' main puts back.
     void TearDown() override {
         UnhookWindowsHookEx(noter);
         RemoveInputHooks();
         SendMessageW(window, WM_CLOSE, 0, 0);
         UnhookWindowsHookEx(clickDropper);
-        g_hotkey = HOTKEY_INITIAL;
-        g_heldHotkey = 0;
-        g_keyStateEndsHold = false;
-        g_pendingEvent.store(PENDING_NONE);
-        g_talking.store(0);
-        g_talkHandled.store(0);
         g_foregroundHidesInput = realForegroundQuery;
     }
 
@@ -125,9 +118,6 @@ class MainWindowInProcess : public ::testing::Test {
         EXPECT_TRUE(target->WaitForLast(on ? "2|1" : "2|0", 3000)) << what << ": left otherwise";
         EXPECT_TRUE(WaitUntil([&] { return g_indicatorOn == (on ? 1 : 0); }, 3000))
             << what << ": the picture shows otherwise";
-    }
-    double SinceMs(long long from) const {
-        return QpcMs(from, target->Commands().back().qpc);
     }
 
     std::unique_ptr<StandIn> target;
@@ -220,27 +210,25 @@ TEST_F(MainWindowInProcess, HoldTalksUntilLetGoAndAReleaseTheHooksNeverSawEndsIt
         uint32_t hotkey; // 0: the left button held on the window
         HotkeyInput input;
         HHOOK* lost; // the hook that misses the release; null: let go as usual
-        Beside beside;
-        bool swapped;
+        Beside beside = NOTHING;
+        bool swapped = false;
     };
     const Case cases[] = {
         {"F12 pressed again at once, keyboard hook removed", VK_F12, F12_KEY, &g_keyboardHook,
-         TOOL_HOLDING_PRESSES_UP, false},
-        {"X1, mouse hook removed", 301, X1_BUTTON, &g_mouseHook, NOTHING, false},
-        {"middle button, mouse hook removed", HOTKEY_MIDDLE_BUTTON, MIDDLE_BUTTON, &g_mouseHook,
-         NOTHING, false},
+         TOOL_HOLDING_PRESSES_UP},
+        {"X1, mouse hook removed", 301, X1_BUTTON, &g_mouseHook},
+        {"middle button, mouse hook removed", HOTKEY_MIDDLE_BUTTON, MIDDLE_BUTTON, &g_mouseHook},
         // The window's own release never comes: another desktop took it.
-        {"left button, released on another desktop", 0, F12_KEY, nullptr, NOTHING, false},
+        {"left button, released on another desktop", 0, F12_KEY, nullptr},
         {"left button swapped, released on another desktop", 0, F12_KEY, nullptr, NOTHING, true},
         // Windows shows it down in one window and never in another; a hold
         // there is the hooks' alone.
-        {"X2 swallowed in some windows only", 302, X2_BUTTON, nullptr, TOOL_SWALLOWING_SOMEWHERE,
-         false},
+        {"X2 swallowed in some windows only", 302, X2_BUTTON, nullptr, TOOL_SWALLOWING_SOMEWHERE},
         // Evidence: its hook found dead by a key it missed, or a window with
         // more rights in front.
         {"F12 never down, keyboard hook removed", VK_F12, F12_KEY, &g_keyboardHook,
-         NEVER_SHOWN_DOWN, false},
-        {"F12 never down, input hidden", VK_F12, F12_KEY, nullptr, NEVER_SHOWN_DOWN, false},
+         NEVER_SHOWN_DOWN},
+        {"F12 never down, input hidden", VK_F12, F12_KEY, nullptr, NEVER_SHOWN_DOWN},
     };
     for (const Case& c : cases) {
         g_hotkey = c.hotkey ? c.hotkey : VK_F12;
@@ -293,7 +281,9 @@ TEST_F(MainWindowInProcess, HoldTalksUntilLetGoAndAReleaseTheHooksNeverSawEndsIt
         }
         ASSERT_TRUE(target->WaitForLast("2|0", 4000)) << c.what << ": still transmitting";
         g_foregroundHidesInput = realForegroundQuery;
-        EXPECT_LE(SinceMs(letGo), c.beside == NEVER_SHOWN_DOWN ? 2500 : 2000) << c.what;
+        EXPECT_LE(QpcMs(letGo, target->Commands().back().qpc),
+                  c.beside == NEVER_SHOWN_DOWN ? 2500 : 2000)
+            << c.what;
         EXPECT_TRUE(WaitUntil([] { return g_indicatorOn == 0; }, 3000)) << c.what;
         if (!c.hotkey) {
             EXPECT_EQ(GetCapture(), nullptr) << c.what;
@@ -377,17 +367,16 @@ TEST_F(MainWindowInProcess, DeskTakenAwayEndsEveryTalkBeforeTheMessageReturns) {
     struct Case {
         const char* what;
         UINT message;
-        WPARAM away, back; // back 0: none
-        bool mouse;        // the talk is the left button's, else the hotkey's
+        WPARAM away, back;  // back 0: none
+        bool mouse = false; // the talk is the left button's, else the hotkey's
     };
     const Case cases[] = {
-        {"lock", WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, WTS_SESSION_UNLOCK, false},
+        {"lock", WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, WTS_SESSION_UNLOCK},
         {"console disconnect", WM_WTSSESSION_CHANGE, WTS_CONSOLE_DISCONNECT, WTS_CONSOLE_CONNECT,
          true},
-        {"remote disconnect", WM_WTSSESSION_CHANGE, WTS_REMOTE_DISCONNECT, WTS_REMOTE_CONNECT,
-         false},
+        {"remote disconnect", WM_WTSSESSION_CHANGE, WTS_REMOTE_DISCONNECT, WTS_REMOTE_CONNECT},
         {"suspend", WM_POWERBROADCAST, PBT_APMSUSPEND, PBT_APMRESUMEAUTOMATIC, true},
-        {"log off", WM_ENDSESSION, TRUE, 0, false},
+        {"log off", WM_ENDSESSION, TRUE, 0},
     };
     for (const Case& c : cases) {
         auto hold = [&](bool down) { c.mouse ? Mouse(down) : (Hotkey(F12_KEY, down), 0); };

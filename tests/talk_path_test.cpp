@@ -25,19 +25,12 @@ constexpr ULONGLONG LONGEST_WAIT_MS = 2000;
 class TalkPath : public ::testing::Test {
   protected:
     void SetUp() override {
-        g_talking.store(0);
-        g_talkHandled.store(0);
-        g_pendingEvent.store(PENDING_NONE);
-        g_targetSeen.store(nullptr);
-        g_hotkey = HOTKEY_INITIAL;
-        g_heldHotkey = 0;
         g_mainDlg.store(probe.Window());
     }
     // Whatever a failed test left running stays with it; what it left owed,
-    // the next one's start clears.
+    // the tests' main clears.
     void TearDown() override {
         RemoveInputHooks();
-        g_mainDlg.store(nullptr);
     }
 
     // Runs SetTalking on a worker while this thread keeps serving the
@@ -84,9 +77,7 @@ TEST_F(TalkPath, EachChangeSendsOneCommandAndAHandledOneSettlesTheTalk) {
     ASSERT_NE(g_mouseHook, nullptr) << "F12 below tells of the keyboard's";
 
     // SendInput from another thread: this one must stay free to run the hooks.
-    auto hold = [](bool down) {
-        ASSERT_TRUE(RunWhilePumping(5000, [down] { SendKey(VK_F12, down); }));
-    };
+    auto hold = [](bool down) { ASSERT_TRUE(RunWhilePumping(5000, [down] { F12_KEY(down); })); };
     EXPECT_EQ(TalkCycle(target, hold), (Payloads{"2|1", "2|0"}));
     // The relay waits on this thread for the window to be told; the stop below does not pump.
     EXPECT_TRUE(WaitUntil([&] { return probe.Received().size() == notified + 2; }, 3000));

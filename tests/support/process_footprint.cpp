@@ -102,9 +102,7 @@ bool FootprintStayedFlat(const Footprint& start, const Footprint& end) {
 
 Footprint MeasureFootprint(DWORD windowsPid, long linuxPid) {
     // A process with windows always owns some of each: zero means "not reported" (Wine).
-    auto reported = [](unsigned long long value) {
-        return value ? static_cast<long long>(value) : -1;
-    };
+    auto reported = [](unsigned long long n) { return n ? static_cast<long long>(n) : -1; };
     Footprint f;
     // Each query fails harmlessly, and reads as not reported, when the process is gone.
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, windowsPid);

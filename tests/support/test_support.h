@@ -157,8 +157,9 @@ constexpr HotkeyInput X2_BUTTON = {0, MOUSEEVENTF_XDOWN, MOUSEEVENTF_XUP, XBUTTO
 Payloads TalkCycle(const StandIn& target, const std::function<void(bool down)>& hold,
                    const std::function<void()>& before = nullptr);
 
-// Lets go of every key and button, unswaps the buttons and closes this
-// process's visible windows; test_main.cpp runs it before and after each test.
+// Lets go of every key and button, unswaps the buttons, closes this process's
+// visible windows and puts the program's shared state back as it starts;
+// test_main.cpp runs it before and after each test.
 void CleanSlate();
 
 } // namespace test_support
