@@ -16,6 +16,7 @@
 #include <initializer_list>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace test_support;
@@ -52,23 +53,17 @@ Latencies MeasureLatency(StandIn& target, int presses) {
     return result;
 }
 
-struct Figure {
-    const char* row;
-    const char* key;
-    Stats stats;
-};
-
-// Rows of the times table, and the same figures as one JSON object.
-std::string AddRows(std::string& md, std::initializer_list<Figure> figures) {
+// Rows of the times table (row, key, figures), and the same figures as one JSON object.
+std::string AddRows(std::string& md,
+                    std::initializer_list<std::tuple<const char*, const char*, Stats>> figures) {
     std::string json;
-    for (const Figure& f : figures) {
-        const Stats& s = f.stats;
-        Append(md, "| %s | %zu | %.2f | %.2f | %.2f | %.2f |\n", f.row, s.count, s.p50, s.p90,
-               s.p99, s.max);
+    for (const auto& [row, key, s] : figures) {
+        Append(md, "| %s | %zu | %.2f | %.2f | %.2f | %.2f |\n", row, s.count, s.p50, s.p90, s.p99,
+               s.max);
         Append(json,
                "%s\"%s\": {\"n\": %zu, \"p50_ms\": %.3f, \"p90_ms\": %.3f, \"p99_ms\": %.3f, "
                "\"max_ms\": %.3f}",
-               json.empty() ? "" : ", ", f.key, s.count, s.p50, s.p90, s.p99, s.max);
+               json.empty() ? "" : ", ", key, s.count, s.p50, s.p90, s.p99, s.max);
         g_missing += s.count == 0 ? 1 : 0;
     }
     return "{" + json + "}";
@@ -107,14 +102,10 @@ int main(int argc, char** argv) {
         if (target.WaitForCommandCount(1, 5000)) {
             toFirstCheck.push_back(QpcMs(started, target.Commands()[0].qpc));
         }
-        if (run < startupRuns - 1) {
-            app.Close();
-            continue;
-        }
-        ours = MeasureLatency(target, presses);
-        PumpMessagesFor(1500); // let the last command's work settle
-        const long linuxPid = FindLinuxPid(L"vorrel.exe");
+        const long linuxPid = run < startupRuns - 1 ? 0 : FindLinuxPid(L"vorrel.exe");
         if (linuxPid > 0) {
+            ours = MeasureLatency(target, presses);
+            PumpMessagesFor(1500); // let the last command's work settle
             const Footprint before = MeasureFootprint(app.Process().Id(), linuxPid);
             const long long wall0 = QpcNow();
             PumpMessagesFor(idleSeconds * 1000);
@@ -179,9 +170,8 @@ int main(int argc, char** argv) {
     const bool sane =
         !quick || (ourPress.p50 < QUICK_MAX_P50_MS && ourRelease.p50 < QUICK_MAX_P50_MS &&
                    idlePercent < QUICK_MAX_IDLE_PERCENT);
-    if (!complete || !sane) {
-        std::printf("\n%s\n", !complete ? "some figures are missing"
-                                        : "latency or idle CPU far beyond any healthy run");
-    }
+    std::printf("%s", !complete ? "\nsome figures are missing\n"
+                      : !sane   ? "\nlatency or idle CPU far beyond any healthy run\n"
+                                : "");
     return complete && sane ? 0 : 1;
 }

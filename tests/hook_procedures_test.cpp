@@ -79,13 +79,8 @@ TEST(HookProcedures, EventsHandOnOnlyTheHotkeyAndPostEveryRelease) {
     };
     test_support::MessageProbe selection;
     for (const Case& c : cases) {
-        KBDLLHOOKSTRUCT key = {};
-        key.vkCode = c.key;
-        key.scanCode = MapVirtualKeyW(c.key, MAPVK_VK_TO_VSC);
-        key.flags = LLKHF_INJECTED;
-        MSLLHOOKSTRUCT mouse = {};
-        mouse.mouseData = c.key << 16;
-        mouse.flags = LLMHF_INJECTED;
+        KBDLLHOOKSTRUCT key = {c.key, MapVirtualKeyW(c.key, MAPVK_VK_TO_VSC), LLKHF_INJECTED, 0, 0};
+        MSLLHOOKSTRUCT mouse = {{0, 0}, c.key << 16, LLMHF_INJECTED, 0, 0};
         for (bool open : {true, false}) {
             g_hotkeyDlg = open ? selection.Window() : nullptr;
             g_hotkey = c.hotkey;
@@ -105,7 +100,6 @@ TEST(HookProcedures, EventsHandOnOnlyTheHotkeyAndPostEveryRelease) {
                 << c.what;
         }
     }
-    g_hotkeyDlg = nullptr;
 }
 
 // F12 is never down here: a hold the hooks saw reads up. Without evidence

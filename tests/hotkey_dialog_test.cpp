@@ -17,9 +17,7 @@ namespace {
 class HotkeyDialog : public ::testing::Test {
   protected:
     void SetUp() override {
-        g_hInstance = GetModuleHandleW(nullptr);
         g_mainDlg.store(mainProbe.Window());
-        g_hotkey = HOTKEY_INITIAL;
         g_pendingHotkey = HOTKEY_INITIAL;
         FormatText(g_hotkeyName, L"F12");
         dialog = CreateDialogParamW(g_hInstance, MAKEINTRESOURCEW(IDD_HOTKEY), nullptr,
@@ -28,8 +26,6 @@ class HotkeyDialog : public ::testing::Test {
     }
     void TearDown() override {
         DestroyWindow(dialog); // fails harmlessly when already gone
-        g_hotkeyDlg = nullptr;
-        g_mainDlg.store(nullptr);
     }
 
     // What a released input changes: the prompt, the name and the code chosen.
@@ -38,8 +34,8 @@ class HotkeyDialog : public ::testing::Test {
                 g_pendingHotkey};
     }
 
-    // Counts what the selection window sends to the main window.
-    test_support::MessageProbe mainProbe{{WM_HOTKEY_APPLIED}};
+    // Stands in for the main window, which the selection window tells of a change.
+    test_support::MessageProbe mainProbe;
     HWND dialog = nullptr;
 };
 

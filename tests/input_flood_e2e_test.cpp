@@ -67,8 +67,7 @@ TEST(InputFlood, LaterHooksSeeEveryEventAndFloodsLeavePushToTalkWorking) {
     // Installed first, so the program's hooks come before these in the chain.
     HHOOK keys = SetWindowsHookExW(WH_KEYBOARD_LL, CountSeen, nullptr, 0);
     HHOOK buttons = SetWindowsHookExW(WH_MOUSE_LL, CountSeen, nullptr, 0);
-    ASSERT_NE(keys, nullptr);
-    ASSERT_NE(buttons, nullptr);
+    ASSERT_TRUE(keys && buttons) << "the counting hooks are not in";
     StandIn target;
     VorrelApp app;
     ASSERT_TRUE(StartWithSilencedTarget(target, app));

@@ -22,42 +22,27 @@ namespace {
 // The longest a user should wait on a voice changer that never answers.
 constexpr ULONGLONG LONGEST_WAIT_MS = 2000;
 
-HWND FindVoiceChanger() {
-    return FindWindowW(TARGET_WINDOW_CLASS, TARGET_WINDOW_TITLE);
-}
-
 class TalkPath : public ::testing::Test {
   protected:
     void SetUp() override {
-        g_talking.store(0);
-        g_talkHandled.store(0);
-        g_pendingEvent.store(PENDING_NONE);
-        g_targetSeen.store(nullptr);
-        g_hotkey = HOTKEY_INITIAL;
-        g_heldHotkey = 0;
         g_mainDlg.store(probe.Window());
     }
-    // Whatever a failed test left running or owed stays with it.
+    // Whatever a failed test left running stays with it; what it left owed,
+    // the tests' main clears.
     void TearDown() override {
         RemoveInputHooks();
-        g_mainDlg.store(nullptr);
-        g_talking.store(0);
-        g_talkHandled.store(0);
-        g_pendingEvent.store(PENDING_NONE);
     }
 
     // Runs SetTalking on a worker while this thread keeps serving the
     // notifications it sends; what it returned, or nothing when it took longer.
     static std::optional<bool> SetTalkingWithin(DWORD limitMs, bool on) {
         auto sent = std::make_shared<std::atomic<bool>>(false);
-        if (!RunWhilePumping(limitMs, [sent, on] { sent->store(SetTalking(on)); })) {
-            return std::nullopt;
-        }
-        return sent->load();
+        const bool done = RunWhilePumping(limitMs, [sent, on] { sent->store(SetTalking(on)); });
+        return done ? std::optional<bool>(sent->load()) : std::nullopt;
     }
 
     // Stands in for the main window.
-    MessageProbe probe{{WM_TALK_STARTED, WM_TALK_STOPPED}};
+    MessageProbe probe;
 };
 
 // From the switch, the relay and real F12 through the hooks until they come out.
@@ -92,9 +77,7 @@ TEST_F(TalkPath, EachChangeSendsOneCommandAndAHandledOneSettlesTheTalk) {
     ASSERT_NE(g_mouseHook, nullptr) << "F12 below tells of the keyboard's";
 
     // SendInput from another thread: this one must stay free to run the hooks.
-    auto hold = [](bool down) {
-        ASSERT_TRUE(RunWhilePumping(5000, [down] { SendKey(VK_F12, down); }));
-    };
+    auto hold = [](bool down) { ASSERT_TRUE(RunWhilePumping(5000, [down] { F12_KEY(down); })); };
     EXPECT_EQ(TalkCycle(target, hold), (Payloads{"2|1", "2|0"}));
     // The relay waits on this thread for the window to be told; the stop below does not pump.
     EXPECT_TRUE(WaitUntil([&] { return probe.Received().size() == notified + 2; }, 3000));
@@ -108,12 +91,11 @@ TEST_F(TalkPath, DecoysGetNothingAndWithoutTheVoiceChangerTheStateStaysSilent) {
     // one starts first and, declared last, ends first.
     StandIn otherTitle(L"--title Decoy"), otherClass(L"--class DECOY"), target;
     ASSERT_TRUE(target.Start() && otherTitle.Start() && otherClass.Start());
-    ASSERT_TRUE(WaitUntil(
-        [] {
-            return FindWindowW(TARGET_WINDOW_CLASS, L"Decoy") &&
-                   FindWindowW(L"DECOY", TARGET_WINDOW_TITLE);
-        },
-        10000));
+    auto decoysShown = [] {
+        return FindWindowW(TARGET_WINDOW_CLASS, L"Decoy") &&
+               FindWindowW(L"DECOY", TARGET_WINDOW_TITLE);
+    };
+    ASSERT_TRUE(WaitUntil(decoysShown, 10000));
     target.Stop();
 
     EXPECT_FALSE(SetTalking(true));
@@ -131,7 +113,7 @@ TEST_F(TalkPath, DecoysGetNothingAndWithoutTheVoiceChangerTheStateStaysSilent) {
     SendOwedCommand();
     EXPECT_EQ(target.Payloads(), (Payloads{"2|1", "2|0"}));
     // Another program's window in front, with the same rights, hides nothing.
-    ASSERT_TRUE(BringToFront(FindVoiceChanger()));
+    ASSERT_TRUE(BringToFront(FindTargetWindow()));
     EXPECT_FALSE(g_foregroundHidesInput());
     EXPECT_EQ(otherTitle.Payloads(), Payloads{});
     EXPECT_EQ(otherClass.Payloads(), Payloads{});
@@ -188,7 +170,7 @@ TEST_F(TalkPath, EachNewVoiceChangerWindowIsSilencedOnceBehindWhatIsOnItsWay) {
 // The presence thread serves the window it was started for and ends with it,
 // even when another takes its place at once: two would check twice as often.
 TEST_F(TalkPath, PresenceThreadEndsWithItsWindowEvenWhenAnotherTakesItsPlace) {
-    MessageProbe first{{WM_CHECK_TARGET}}, next;
+    MessageProbe first, next;
     g_mainDlg.store(first.Window());
     HANDLE thread = CreateThread(nullptr, 0, MonitorThreadProc, nullptr, 0, nullptr);
     ASSERT_TRUE(WaitUntil([&] { return !first.Received().empty(); }, 3000));
@@ -205,7 +187,7 @@ TEST_F(TalkPath, CommandSentAgainWhileTheUserActsOnTheWindowIsFollowedByTheUsers
     for (bool on : {true, false}) {
         auto target = std::make_shared<StandIn>(L"--serve-first-ms 1800");
         ASSERT_TRUE(target->Start());
-        g_targetSeen.store(FindVoiceChanger());
+        g_targetSeen.store(FindTargetWindow());
         g_talking.store(NextTalk(g_talkHandled.load(), on)); // owed
         ASSERT_TRUE(RunWhilePumping(10000, [target, on] {
             std::thread relay([] { SendOwedCommand(); });
@@ -255,7 +237,7 @@ TEST_F(TalkPath, UnansweredCommandCountsAsSentAndStaysOwedDeadTargetGotNothing) 
 TEST_F(TalkPath, RelaySendsAnOwedStopAgainASecondAfterTheLastTry) {
     StandIn target(L"--delay-ms 1600"); // slower than any wait: the stop stays owed
     ASSERT_TRUE(target.Start());
-    g_targetSeen.store(FindVoiceChanger());
+    g_targetSeen.store(FindTargetWindow());
     SilenceThroughRelay();
     StartEventRelay();
     ASSERT_TRUE(target.WaitForCommandCount(2, 10000));

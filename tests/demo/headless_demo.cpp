@@ -76,8 +76,7 @@ int wmain(int argc, wchar_t** argv) {
     Screenshot(app.MainWindow(), L"02-off");
 
     std::printf("3. hold F12, then release it\n");
-    Talk(
-        target, app, [](bool down) { SendKey(VK_F12, down); }, L"03-on-hotkey");
+    Talk(target, app, F12_KEY, L"03-on-hotkey");
 
     std::printf("4. click and hold the picture\n");
     Talk(
@@ -96,8 +95,7 @@ int wmain(int argc, wchar_t** argv) {
         prompt, IDC_APPLY, L"hotkey-> F9");
     Check(failed.empty(),
           failed.empty() ? "F9 applied, label reads \"hotkey-> F9\"" : failed.c_str());
-    Talk(
-        target, app, [](bool down) { SendKey(VK_F9, down); }, nullptr);
+    Talk(target, app, F9_KEY, nullptr);
     Screenshot(app.MainWindow(), L"06-hotkey-f9");
 
     std::printf("6. close the program\n");

@@ -99,13 +99,9 @@ LRESULT CALLBACK StandInWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
             PostMessageW(window, WM_BE_BUSY, 0, 0);
         }
         if (g_hangFrom != 0 && g_received >= g_hangFrom) {
-            for (;;) {
-                Sleep(1000);
-            }
+            Sleep(INFINITE);
         }
-        if (g_delayMs) {
-            Sleep(g_delayMs);
-        }
+        Sleep(g_delayMs);
         if (g_randomDelayMs) {
             Sleep(static_cast<DWORD>(std::rand()) % g_randomDelayMs);
             if (std::rand() % 150 == 0) {
@@ -185,7 +181,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
         DispatchMessageW(&message);
     }
     return 0;

@@ -57,11 +57,9 @@ long FindLinuxPid(const wchar_t* exeName) {
         const long pid = std::wcstol(entry.path().filename().c_str(), nullptr, 10);
         // Wine puts the Windows path of the program first: another build's copy,
         // run by someone else on this machine, is not ours.
-        if (_stricmp(ReadWholeFile(ProcPath(pid, L"cmdline")).c_str(), path) != 0) {
-            continue;
-        }
+        const bool ours = _stricmp(ReadWholeFile(ProcPath(pid, L"cmdline")).c_str(), path) == 0;
         // The newest: a copy that an earlier run left ending is not ours.
-        const long long start = StatField(pid, 22);
+        const long long start = ours ? StatField(pid, 22) : -1;
         if (start > foundStart) {
             found = pid;
             foundStart = start;
@@ -104,24 +102,21 @@ bool FootprintStayedFlat(const Footprint& start, const Footprint& end) {
 
 Footprint MeasureFootprint(DWORD windowsPid, long linuxPid) {
     // A process with windows always owns some of each: zero means "not reported" (Wine).
-    auto reported = [](unsigned long long value) {
-        return value ? static_cast<long long>(value) : -1;
-    };
+    auto reported = [](unsigned long long n) { return n ? static_cast<long long>(n) : -1; };
     Footprint f;
+    // Each query fails harmlessly, and reads as not reported, when the process is gone.
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, windowsPid);
-    if (process) {
-        PROCESS_MEMORY_COUNTERS_EX memory = {};
-        K32GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
-                                sizeof memory);
-        f.workingSetKb = reported(memory.WorkingSetSize / 1024);
-        f.privateKb = reported(memory.PrivateUsage / 1024);
-        DWORD handles = 0;
-        GetProcessHandleCount(process, &handles);
-        f.handles = reported(handles);
-        f.gdiObjects = reported(GetGuiResources(process, GR_GDIOBJECTS));
-        f.userObjects = reported(GetGuiResources(process, GR_USEROBJECTS));
-        CloseHandle(process);
-    }
+    PROCESS_MEMORY_COUNTERS_EX memory = {};
+    K32GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                            sizeof memory);
+    f.workingSetKb = reported(memory.WorkingSetSize / 1024);
+    f.privateKb = reported(memory.PrivateUsage / 1024);
+    DWORD handles = 0;
+    GetProcessHandleCount(process, &handles);
+    f.handles = reported(handles);
+    f.gdiObjects = reported(GetGuiResources(process, GR_GDIOBJECTS));
+    f.userObjects = reported(GetGuiResources(process, GR_USEROBJECTS));
+    CloseHandle(process);
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     THREADENTRY32 thread = {};
     thread.dwSize = sizeof thread;

@@ -1,5 +1,6 @@
 // The tests' main: every test starts clean and leaves nothing behind, so that
 // a check that fails mid-hold fails its own test and no later one.
+#include "core/shared_state.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -28,6 +29,17 @@ void test_support::CleanSlate() {
         0);
     MSG quit; // posted by a main window's destruction
     PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    // The program's shared state as it starts, for the tests that run its parts in-process.
+    g_hInstance = GetModuleHandleW(nullptr);
+    g_hotkey = HOTKEY_INITIAL;
+    g_heldHotkey = 0;
+    g_keyStateEndsHold = false;
+    g_pendingEvent.store(PENDING_NONE);
+    g_talking.store(0);
+    g_talkHandled.store(0);
+    g_targetSeen.store(nullptr);
+    g_mainDlg.store(nullptr);
+    g_hotkeyDlg = nullptr;
 }
 
 // The end is called once the fixture and the test's locals, its processes

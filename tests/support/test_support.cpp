@@ -1,6 +1,5 @@
 #include "test_support.h"
 
-#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <fstream>
@@ -11,21 +10,6 @@
 #include <utility>
 
 namespace test_support {
-
-namespace {
-
-void SendMouse(DWORD flags, DWORD mouseData, LONG dx, LONG dy) {
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi = {dx, dy, mouseData, flags, 0, 0};
-    SendInput(1, &input, sizeof input);
-}
-
-HWND FindTargetWindow() {
-    return FindWindowW(L"PELORINVOICECHANGER", L"Pelorin Voice Changer");
-}
-
-} // namespace
 
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
@@ -80,10 +64,8 @@ double QpcMs(long long from, long long to) {
 
 std::wstring SiblingExecutable(const wchar_t* fileName) {
     wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring result(path, length);
-    result.resize(result.find_last_of(L"\\/") + 1);
-    return result + fileName;
+    const std::wstring self(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
+    return self.substr(0, self.find_last_of(L"\\/") + 1) + fileName;
 }
 
 std::string ReadWholeFile(const std::wstring& path) {
@@ -99,16 +81,19 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
-bool BringToFront(HWND window) {
-    return WaitUntil(
-        [&] {
-            SetForegroundWindow(window);
-            return GetForegroundWindow() == window;
-        },
-        5000);
+HWND FindTargetWindow() {
+    return FindWindowW(L"PELORINVOICECHANGER", L"Pelorin Voice Changer");
 }
 
-MessageProbe::MessageProbe(std::vector<UINT> recorded) : recorded_(std::move(recorded)) {
+bool BringToFront(HWND window) {
+    auto inFront = [&] {
+        SetForegroundWindow(window);
+        return GetForegroundWindow() == window;
+    };
+    return WaitUntil(inFront, 5000);
+}
+
+MessageProbe::MessageProbe() {
     WNDCLASSW windowClass = {};
     windowClass.lpfnWndProc = Proc;
     windowClass.lpszClassName = L"VorrelTestMessageProbe";
@@ -133,8 +118,7 @@ std::vector<LPARAM> MessageProbe::TakePosted(UINT message) {
 
 LRESULT CALLBACK MessageProbe::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<MessageProbe*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self && std::find(self->recorded_.begin(), self->recorded_.end(), message) !=
-                    self->recorded_.end()) {
+    if (self && message >= WM_USER) {
         self->received_.push_back(message);
         return 0;
     }
@@ -235,10 +219,11 @@ std::vector<ReceivedCommand> StandIn::Commands() const {
     return commands;
 }
 
-Payloads StandIn::Payloads() const {
+Payloads StandIn::Payloads(size_t from) const {
+    const std::vector<ReceivedCommand> commands = Commands();
     test_support::Payloads payloads;
-    for (const ReceivedCommand& command : Commands()) {
-        payloads.push_back(command.payload);
+    for (size_t i = from; i < commands.size(); ++i) {
+        payloads.push_back(commands[i].payload);
     }
     return payloads;
 }
@@ -271,15 +256,18 @@ void TapKey(WORD virtualKey) {
     SendKey(virtualKey, false);
 }
 
-void SendMouseButton(DWORD flags, DWORD mouseData) {
-    SendMouse(flags, mouseData, 0, 0);
+void SendMouse(DWORD flags, DWORD mouseData, LONG dx, LONG dy, DWORD time) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi = {dx, dy, mouseData, flags, time, 0};
+    SendInput(1, &input, sizeof input);
 }
 
 void HotkeyInput::Send(bool down) const {
     if (key) {
         SendKey(key, down);
     } else {
-        SendMouseButton(down ? mouseDown : mouseUp, mouseData);
+        SendMouse(down ? mouseDown : mouseUp, mouseData);
     }
 }
 
@@ -292,20 +280,10 @@ void HotkeyInput::Hold() const {
     PumpMessagesFor(50);
 }
 
-Payloads TalkCycle(const StandIn& target, const HotkeyInput& hotkey,
-                   const std::function<void()>& before) {
-    return TalkCycle(
-        target, [&](bool down) { hotkey.Send(down); }, before);
-}
-
 Payloads TalkCycle(const StandIn& target, const std::function<void(bool down)>& hold,
                    const std::function<void()>& before) {
     const size_t start = target.Commands().size();
-    auto since = [&] {
-        const Payloads all = target.Payloads();
-        return Payloads(all.begin() + static_cast<std::ptrdiff_t>(std::min(start, all.size())),
-                        all.end());
-    };
+    auto since = [&] { return target.Payloads(start); };
     if (before) {
         before();
     }
@@ -331,10 +309,6 @@ void MoveCursorTo(int x, int y) {
     SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, 0,
               MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1),
               MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1));
-}
-
-void MoveCursorBy(int dx, int dy) {
-    SendMouse(MOUSEEVENTF_MOVE, 0, dx, dy);
 }
 
 } // namespace test_support

@@ -38,15 +38,18 @@ std::string ReadWholeFile(const std::wstring& path);
 // process's, and busy).
 std::wstring WindowText(HWND window);
 
+// The voice changer's window (the stand-in's), or null.
+HWND FindTargetWindow();
+
 // Makes the window the foreground window; false when it does not become so.
 bool BringToFront(HWND window);
 
 // A message-only window standing in for one of the program's windows: it
-// records the listed messages sent to it, in order; posted ones wait in its
-// queue until taken.
+// records the program's own messages (WM_USER and up) sent to it, in order;
+// posted ones wait in its queue until taken.
 class MessageProbe {
   public:
-    explicit MessageProbe(std::vector<UINT> recorded = {});
+    MessageProbe();
     ~MessageProbe();
     MessageProbe(const MessageProbe&) = delete;
     MessageProbe& operator=(const MessageProbe&) = delete;
@@ -62,7 +65,6 @@ class MessageProbe {
   private:
     static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     HWND window_ = nullptr;
-    std::vector<UINT> recorded_;
     std::vector<UINT> received_;
 };
 
@@ -108,7 +110,8 @@ class StandIn {
     bool Start();
     void Stop();
     std::vector<ReceivedCommand> Commands() const;
-    test_support::Payloads Payloads() const;
+    // The talk commands received, from the given one on.
+    test_support::Payloads Payloads(size_t from = 0) const;
     bool WaitForCommandCount(size_t count, DWORD timeoutMs) const;
     // Waits until the last command received is the given one.
     bool WaitForLast(const std::string& payload, DWORD timeoutMs) const;
@@ -125,16 +128,19 @@ class StandIn {
 // `time` 0 lets Windows stamp the event.
 void SendKey(WORD virtualKey, bool down, DWORD time = 0);
 void TapKey(WORD virtualKey);
-void SendMouseButton(DWORD flags, DWORD mouseData = 0);
+// A button, or with MOUSEEVENTF_MOVE a relative move, as a mouse makes (Wine
+// makes no raw input of absolute ones).
+void SendMouse(DWORD flags, DWORD mouseData = 0, LONG dx = 0, LONG dy = 0, DWORD time = 0);
 void MoveCursorTo(int x, int y);
-// A relative move, as a mouse makes (Wine makes no raw input of absolute ones).
-void MoveCursorBy(int dx, int dy);
 
 // A hotkey as real input: a key, or a mouse button's down and up flags.
 struct HotkeyInput {
     WORD key;
     DWORD mouseDown, mouseUp, mouseData;
     void Send(bool down) const;
+    void operator()(bool down) const {
+        Send(down);
+    }
     // Down and up, each held long enough for the relay to act on it.
     void Hold() const;
 };
@@ -144,12 +150,10 @@ constexpr HotkeyInput MIDDLE_BUTTON = {0, MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MI
 constexpr HotkeyInput X1_BUTTON = {0, MOUSEEVENTF_XDOWN, MOUSEEVENTF_XUP, XBUTTON1};
 constexpr HotkeyInput X2_BUTTON = {0, MOUSEEVENTF_XDOWN, MOUSEEVENTF_XUP, XBUTTON2};
 
-// Sends `before`, then presses and releases the hotkey, each time waiting for
-// the command it should bring; returns every command that came meanwhile.
-// {"2|1", "2|0"} means the hotkey talked and `before` sent nothing at all.
-Payloads TalkCycle(const StandIn& target, const HotkeyInput& hotkey,
-                   const std::function<void()>& before = nullptr);
-// The same with any input held down and let go, e.g. the left button.
+// Sends `before`, then holds the input down and lets go (a hotkey, or e.g. the
+// left button), each time waiting for the command it should bring; returns
+// every command that came meanwhile. {"2|1", "2|0"} means the input talked
+// and `before` sent nothing at all.
 Payloads TalkCycle(const StandIn& target, const std::function<void(bool down)>& hold,
                    const std::function<void()>& before = nullptr);
 // What the voice changer was told to become, from silent: a command that
@@ -158,8 +162,9 @@ Payloads TalkCycle(const StandIn& target, const std::function<void(bool down)>& 
 // program sends the wish once more.
 Payloads Changes(const Payloads& sent);
 
-// Lets go of every key and button, unswaps the buttons and closes this
-// process's visible windows; test_main.cpp runs it before and after each test.
+// Lets go of every key and button, unswaps the buttons, closes this process's
+// visible windows and puts the program's shared state back as it starts;
+// test_main.cpp runs it before and after each test.
 void CleanSlate();
 
 } // namespace test_support

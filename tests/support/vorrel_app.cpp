@@ -37,7 +37,7 @@ void PressLeftAt(POINT at, bool release) {
         PumpMessagesFor(static_cast<DWORD>(GetDoubleClickTime() - since) + 50);
     }
     MoveCursorTo(at.x, at.y);
-    SendMouseButton(MOUSEEVENTF_LEFTDOWN);
+    SendMouse(MOUSEEVENTF_LEFTDOWN);
     lastPress = GetTickCount64();
     if (release) {
         ReleaseLeft();
@@ -46,15 +46,9 @@ void PressLeftAt(POINT at, bool release) {
 
 // The pixels of an area of a device context, copied into a 32-bit bitmap.
 ScreenPixels CopyPixels(HDC source, int left, int top, int width, int height) {
-    ScreenPixels image;
-    image.width = width;
-    image.height = height;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    ScreenPixels image = {width, height, {}};
+    // Top row first.
+    BITMAPINFO info = {{sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
     void* bits = nullptr;
     HDC memory = CreateCompatibleDC(source);
     HBITMAP bitmap = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
@@ -90,10 +84,6 @@ HWND VorrelApp::Control(int id) const {
     return GetDlgItem(mainWindow_, id);
 }
 
-std::wstring VorrelApp::ControlText(int id) const {
-    return WindowText(Control(id));
-}
-
 bool VorrelApp::OffPictureVisible() const {
     return IsWindowVisible(Control(IDC_IMAGE_OFF)) != FALSE;
 }
@@ -114,21 +104,19 @@ HWND VorrelApp::SelectionWindow() const {
 HWND VorrelApp::OpenChooser() const {
     // A chooser that just closed gives the main window back its input; an
     // active window does not spend the click on its activation.
-    if (!WaitUntil([&] { return IsWindowEnabled(mainWindow_) != FALSE; }, 5000) || !Focus()) {
+    if (!WaitUntil([&] { return IsWindowEnabled(mainWindow_) != FALSE; }, 5000) ||
+        !BringToFront(mainWindow_)) {
         return nullptr;
     }
     HWND chooser = nullptr;
+    auto open = [&] { return (chooser = SelectionWindow()) != nullptr; };
     for (int attempt = 0; attempt < 2 && !chooser; ++attempt) {
         PressLeftAt(CentreOf(Control(IDC_SET_HOTKEY)), true);
         // Once the owner is disabled the chooser is on its way: never click
         // again then, as a second click would land on its Cancel button.
-        WaitUntil(
-            [&] {
-                return (chooser = SelectionWindow()) != nullptr || !IsWindowEnabled(mainWindow_);
-            },
-            3000);
+        WaitUntil([&] { return open() || !IsWindowEnabled(mainWindow_); }, 3000);
         if (!chooser && !IsWindowEnabled(mainWindow_)) {
-            WaitUntil([&] { return (chooser = SelectionWindow()) != nullptr; }, 5000);
+            WaitUntil(open, 5000);
         }
     }
     return chooser;
@@ -155,7 +143,7 @@ std::string VorrelApp::ChooseHotkey(const std::function<void()>& choose, const s
         return "the chooser did not close";
     }
     if (!label.empty() &&
-        !WaitUntil([&] { return ControlText(IDC_HOTKEY_LABEL) == label; }, 3000)) {
+        !WaitUntil([&] { return WindowText(Control(IDC_HOTKEY_LABEL)) == label; }, 3000)) {
         return "the label did not change";
     }
     return "";
@@ -174,15 +162,11 @@ bool VorrelApp::WaitForChecks(int count) const {
 
 void VorrelApp::HoldPicture(bool down) const {
     if (down) {
-        Focus();
+        BringToFront(mainWindow_);
         PressLeftAt(CentreOf(Control(IDC_IMAGE_ON)), false);
     } else {
         ReleaseLeft();
     }
-}
-
-bool VorrelApp::Focus() const {
-    return BringToFront(mainWindow_);
 }
 
 bool VorrelApp::WaitForTargetGone() const {
@@ -242,7 +226,7 @@ double ImageDistance(const ScreenPixels& a, const ScreenPixels& b) {
 }
 
 void ReleaseLeft() {
-    SendMouseButton(MOUSEEVENTF_LEFTUP);
+    SendMouse(MOUSEEVENTF_LEFTUP);
 }
 
 } // namespace test_support

@@ -18,7 +18,6 @@ class VorrelApp {
         return mainWindow_;
     }
     HWND Control(int id) const;
-    std::wstring ControlText(int id) const;
     bool OffPictureVisible() const;
     // The main window holds the mouse: it has taken a press on itself.
     bool HasCapture() const;
@@ -39,8 +38,6 @@ class VorrelApp {
     // Holds the left button down on the picture, the window brought to the
     // front first so that the press is not spent on activating it; or lets go.
     void HoldPicture(bool down) const;
-    // Brings the main window to the front so that it gets the keys.
-    bool Focus() const;
     // Waits until a presence check has seen the voice changer gone: the
     // warning shows (within two checks, whatever the blink phase).
     bool WaitForTargetGone() const;
@@ -68,9 +65,6 @@ struct ScreenPixels {
     int width = 0;
     int height = 0;
     std::vector<COLORREF> pixels;
-    COLORREF At(int x, int y) const {
-        return pixels[static_cast<size_t>(y) * width + x];
-    }
 };
 ScreenPixels CaptureScreen(const RECT& area);
 
