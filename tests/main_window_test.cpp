@@ -86,9 +86,8 @@ class MainWindowInProcess : public ::testing::Test {
     }
     // The button really down on the picture, as the window's own checks read
     // it (the physical right one when they are swapped), and the window's
-    // message unless the release goes elsewhere; returns how long the window
-    // took over the message.
-    ULONGLONG Mouse(bool down, bool message = true) {
+    // message unless the release goes elsewhere.
+    void Mouse(bool down, bool message = true) {
         RECT picture;
         GetWindowRect(GetDlgItem(window, IDC_IMAGE_OFF), &picture);
         const bool swapped = GetSystemMetrics(SM_SWAPBUTTON) != 0;
@@ -98,11 +97,9 @@ class MainWindowInProcess : public ::testing::Test {
             MoveCursorTo((picture.left + picture.right) / 2, (picture.top + picture.bottom) / 2);
             SendMouse(physical);
         });
-        const ULONGLONG start = GetTickCount64();
         if (message) {
             SendMessageW(window, down ? WM_LBUTTONDOWN : WM_LBUTTONUP, 0, 0);
         }
-        return GetTickCount64() - start;
     }
     static void WaitForChecks(int count = 1) {
         const int done = g_checksDone;
@@ -233,7 +230,7 @@ TEST_F(MainWindowInProcess, HoldTalksUntilLetGoAndAReleaseTheHooksNeverSawEndsIt
     for (const Case& c : cases) {
         g_hotkey = c.hotkey ? c.hotkey : VK_F12;
         SwapMouseButton(c.swapped);
-        auto hold = [&](bool down) { c.hotkey ? Hotkey(c.input, down) : (Mouse(down), void()); };
+        auto hold = [&](bool down) { c.hotkey ? Hotkey(c.input, down) : Mouse(down); };
         std::optional<OtherTool> tool;
         if (c.beside >= TOOL_HOLDING_PRESSES_UP) {
             tool.emplace(c.hotkey);
@@ -277,7 +274,7 @@ TEST_F(MainWindowInProcess, HoldTalksUntilLetGoAndAReleaseTheHooksNeverSawEndsIt
         } else if (c.beside == NEVER_SHOWN_DOWN) {
             g_foregroundHidesInput = [] { return true; };
         } else {
-            c.hotkey ? hold(false) : (Mouse(false, false), void());
+            c.hotkey ? hold(false) : Mouse(false, false);
         }
         ASSERT_TRUE(target->WaitForLast("2|0", 4000)) << c.what << ": still transmitting";
         g_foregroundHidesInput = realForegroundQuery;
@@ -379,7 +376,7 @@ TEST_F(MainWindowInProcess, DeskTakenAwayEndsEveryTalkBeforeTheMessageReturns) {
         {"log off", WM_ENDSESSION, TRUE, 0},
     };
     for (const Case& c : cases) {
-        auto hold = [&](bool down) { c.mouse ? Mouse(down) : (Hotkey(F12_KEY, down), 0); };
+        auto hold = [&](bool down) { c.mouse ? Mouse(down) : Hotkey(F12_KEY, down); };
         hold(true);
         ASSERT_TRUE(target->WaitForLast("2|1", 3000)) << c.what;
         ASSERT_TRUE(WaitUntil([] { return g_indicatorOn == 1; }, 3000)) << c.what;
@@ -425,12 +422,10 @@ TEST_F(MainWindowInProcess, PressOnTheWindowDuringASlowStopTalks) {
                 SendMessageTimeoutW(window, WM_CANCELMODE, 0, 0, SMTO_NORMAL, 5000, nullptr);
             }
         });
-        const ULONGLONG blocked = Mouse(true);
+        Mouse(true);
+        const long long returned = QpcNow();
         takeAway.join();
-        if (lost) {
-            std::printf("hold lost during the press's start: window blocked %llu ms\n", blocked);
-            EXPECT_LE(blocked, 1700u) << "waited twice";
-        } else {
+        if (!lost) {
             EXPECT_EQ(g_indicatorOn, 1);
             Mouse(false);
         }
@@ -440,6 +435,10 @@ TEST_F(MainWindowInProcess, PressOnTheWindowDuringASlowStopTalks) {
         EXPECT_EQ(after.front(), "2|1") << lost;
         if (lost) {
             EXPECT_EQ(after, TALKED) << "not ended once";
+            ASSERT_GE(after.size(), 2u);
+            // Had the window sent the first stop itself, it would have come back
+            // only once the stop was handled, 700 ms after it arrived.
+            EXPECT_LT(QpcMs(target->Commands()[pressed + 1].qpc, returned), 350) << "waited twice";
         }
     }
 }
@@ -510,7 +509,7 @@ TEST_F(MainWindowInProcess, TouchCanHoldTheButton) {
     }
     SendMessageW(window, WM_LBUTTONDOWN, 0, 0);
     WaitForChecks(2); // reads the button up, twice
-    EXPECT_EQ(target->Payloads(), (Payloads{"2|0", "2|1"})) << "cut while held";
+    EXPECT_EQ(Changes(target->Payloads()), (Payloads{"2|1"})) << "cut while held";
     SendMessageW(window, WM_LBUTTONUP, 0, 0);
     EXPECT_EQ(target->Payloads().back(), "2|0");
 }
