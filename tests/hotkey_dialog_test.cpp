@@ -124,6 +124,7 @@ TEST_F(HotkeyDialog, OnlyApplyClosesAndTheActiveHotkeyAgainEndsNothing) {
                   std::make_tuple(same ? PENDING_NONE : PENDING_RELEASED, same ? VK_F12 : 0u, same))
             << chosen;
     }
+    EXPECT_EQ(mainProbe.Received(), std::vector<UINT>(2, WM_HOTKEY_APPLIED)) << "told of each";
     g_heldHotkey = 0;
 }
 
