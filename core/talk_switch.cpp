@@ -46,13 +46,9 @@ std::atomic<uint32_t> commandsSetOut{0};
 std::atomic<ULONGLONG> owedCommandNotBefore{0};
 constexpr ULONGLONG OWED_COMMAND_RETRY_MS = 1000;
 
-// The command's ticket, or 0 when another is on its way. The relay, which
-// would only send again what is owed, backs out instead and takes none.
-uint32_t SetOut(bool backOutUnlessAlone = false) {
+// The command's ticket, or 0 when another is on its way.
+uint32_t SetOut() {
     const bool alone = commandsUnderWay.fetch_add(1) == 0;
-    if (!alone && backOutUnlessAlone) {
-        return 0;
-    }
     const uint32_t ticket = commandsSetOut.fetch_add(1) + 1;
     return alone ? ticket : 0;
 }
@@ -136,7 +132,8 @@ bool CommandOwed() {
 }
 
 void SendOwedCommand() {
-    if (!CommandOwed() || GetTickCount64() < owedCommandNotBefore.load()) {
+    auto owedNow = [] { return CommandOwed() && GetTickCount64() >= owedCommandNotBefore.load(); };
+    if (!owedNow()) {
         return;
     }
     // A window the presence check has not seen yet is silenced by it.
@@ -145,8 +142,11 @@ void SendOwedCommand() {
         owedCommandNotBefore.store(GetTickCount64() + OWED_COMMAND_RETRY_MS);
         return;
     }
-    if (const uint32_t ticket = SetOut(true)) {
-        Deliver(ticket, target, g_talking.load());
+    // Asked again once alone: the command on its way when it was first asked
+    // may have paid the debt since, or given up on it. The relay, which would
+    // only send again what is owed, takes no ticket otherwise.
+    if (commandsUnderWay.fetch_add(1) == 0 && owedNow()) {
+        Deliver(commandsSetOut.fetch_add(1) + 1, target, g_talking.load());
     }
     commandsUnderWay.fetch_sub(1);
 }

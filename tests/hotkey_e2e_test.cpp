@@ -8,7 +8,6 @@ using namespace test_support;
 
 namespace {
 
-const Payloads TALKED = {"2|1", "2|0"};
 const wchar_t UNCHOSEN[] = L"Select active hotkey from keyboard/mouse";
 
 class ChoosingAHotkey : public ::testing::Test {

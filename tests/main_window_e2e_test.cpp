@@ -87,9 +87,12 @@ TEST_F(WithTarget, LeftButtonHeldOnThePictureTalksUntilLetGo) {
     struct Case {
         const char* what;
         std::function<void()> letGo;
-        bool hotkeyFirst = false; // F12 held, and left down to the end
+        bool hotkeyFirst = false; // F12 held, and left down until the row ends
     };
+    // The hotkey goes first: through the relay, in line with the relay's
+    // silencing, which a press on the picture could only meet half-way.
     const Case cases[] = {
+        {"hotkey held, released on the picture", [] { ReleaseLeft(); }, true},
         {"released on the picture", [] { ReleaseLeft(); }},
         {"second press of a double click",
          [] {
@@ -116,7 +119,6 @@ TEST_F(WithTarget, LeftButtonHeldOnThePictureTalksUntilLetGo) {
              ReleaseLeft();
              DestroyWindow(other);
          }},
-        {"hotkey held, released on the picture", [] { ReleaseLeft(); }, true},
     };
     for (const Case& c : cases) {
         const size_t before = target.Commands().size();
@@ -140,11 +142,9 @@ TEST_F(WithTarget, LeftButtonHeldOnThePictureTalksUntilLetGo) {
         // Kept, the mouse would take every later click, "Set hotkey"'s too.
         EXPECT_TRUE(WaitUntil([&] { return !app.HasCapture(); }, 3000)) << c.what;
         ReleaseLeft();
-        // The release's stop follows whatever the press sent. The first press,
-        // just as the relay's silencing comes back, may be sent once more.
-        const Payloads sent = target.Payloads(before);
-        EXPECT_EQ(&c == cases ? Changes(sent) : sent, (Payloads{"2|1", "2|0"}))
-            << c.what << ": talked twice";
+        // The release's stop follows whatever the press sent.
+        EXPECT_EQ(target.Payloads(before), (Payloads{"2|1", "2|0"})) << c.what << ": talked twice";
+        SendKey(VK_F12, false);
     }
 }
 

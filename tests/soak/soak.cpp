@@ -31,8 +31,6 @@ const Hotkey HOTKEYS[] = {
     {L"hotkey-> XMouseButton 2", L">>>> XMouseButton 2 <<<<", X2_BUTTON},
 };
 
-const Payloads TALKED = {"2|1", "2|0"};
-
 struct Soak {
     // One round holds every kind of step: seven presses and releases, a
     // hotkey change, a voice changer restart and a click on the picture.

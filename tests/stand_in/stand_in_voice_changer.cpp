@@ -10,8 +10,8 @@
 //   id=<dwData> bytes=<cbData> hex=<bytes as hex> wparam=<wParam> qpc=<QueryPerformanceCounter>
 // --delay-ms N makes every handler take N ms; --hang-from K makes the K-th
 // message (counting from 1) and all later ones never return. --busy-ms N keeps
-// the window's thread busy for N ms outside any handler, once: right after the
-// window appears, or after handling the K-th message when --busy-after is given.
+// the window's thread busy for N ms once, serving nothing: right after the
+// window appears, or right after answering the K-th message with --busy-after.
 // --serve-first-ms N makes the first handler (the K-th with --serve-at) spend
 // N ms handling the messages sent meanwhile before it acts on and logs its
 // own, as a handler that itself waits on a window does. --random-delay-ms N
@@ -87,7 +87,6 @@ LRESULT CALLBACK StandInWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
         } else if (g_randomDelayMs && std::rand() % 8 == 0) {
             ServeSentMessagesFor(static_cast<DWORD>(std::rand()) % g_randomDelayMs);
         }
-        AppendLog(wParam, data);
         if (data->dwData == 42 && data->cbData == 3 && data->lpData) {
             g_talkingShown = std::memcmp(data->lpData, "2|1", 3) == 0;
         }
@@ -95,8 +94,14 @@ LRESULT CALLBACK StandInWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
         std::swprintf(text, 64, L"%ls\n%lu commands received",
                       g_talkingShown ? L"TRANSMITTING" : L"silent", g_received);
         SetWindowTextW(g_status, text);
+        // Logged last, so that a test that reads it acts once the sender is
+        // about to be let go, not while a new window's first paint is slow.
+        AppendLog(wParam, data);
+        // Busy before a message sent meanwhile can be served, which a posted
+        // message would only be once those were.
         if (g_busyMs && g_received == g_busyAfter) {
-            PostMessageW(window, WM_BE_BUSY, 0, 0);
+            ReplyMessage(TRUE);
+            Sleep(g_busyMs);
         }
         if (g_hangFrom != 0 && g_received >= g_hangFrom) {
             Sleep(INFINITE);

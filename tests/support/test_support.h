@@ -91,6 +91,8 @@ class ChildProcess {
 
 // Talk commands in the order received, e.g. {"2|0", "2|1"}.
 using Payloads = std::vector<std::string>;
+// One talk: on air, then silent.
+inline const Payloads TALKED = {"2|1", "2|0"};
 
 // A message the stand-in received: its talk command, or for any other message
 // (another id or byte count, or a sending window) "bad id=<id> bytes=<n>
