@@ -35,10 +35,10 @@ Delivery SendTalkCommand(HWND target, bool on) {
 }
 
 // How many commands are on their way, and how many ever set out. Only a
-// command that set out alone, and that none set out beside before it was
-// handled, settles the talk: one sent beside it may have been handled before
-// it or after, whichever version it carries. A command settles its own
-// version only: a newer one stays owed.
+// command that set out alone, and after whose ticket none was taken before it
+// was handled, settles the talk: one sent beside it may have been handled
+// before it or after, whichever version it carries. A command settles its
+// own version only: a newer one stays owed.
 std::atomic<int32_t> commandsUnderWay{0};
 std::atomic<uint32_t> commandsSetOut{0};
 // After a command that was not handled, an owed one waits until this tick,
@@ -142,11 +142,17 @@ void SendOwedCommand() {
         owedCommandNotBefore.store(GetTickCount64() + OWED_COMMAND_RETRY_MS);
         return;
     }
-    // Asked again once alone: the command on its way when it was first asked
-    // may have paid the debt since, or given up on it. The relay, which would
-    // only send again what is owed, takes no ticket otherwise.
+    // Asked again once alone: a command that came back since may have paid
+    // the debt, or given up on it. The relay, which would only send again
+    // what is owed, takes no ticket otherwise.
     if (commandsUnderWay.fetch_add(1) == 0 && owedNow()) {
-        Deliver(commandsSetOut.fetch_add(1) + 1, target, g_talking.load());
+        const uint32_t ticket = commandsSetOut.fetch_add(1) + 1;
+        const uint32_t talk = g_talking.load();
+        // A window seen since the look-up was silenced with a newer version,
+        // which a refusal from the old one must not settle.
+        if (g_targetSeen.load() == target) {
+            Deliver(ticket, target, talk);
+        }
     }
     commandsUnderWay.fetch_sub(1);
 }
